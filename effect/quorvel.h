@@ -1,0 +1,72 @@
+// Quorvel: a stereo effect that shares the signal between the sides and can multiply each
+// side by a wave, a sine on the left and a cosine on the right, driven by one frame counter
+// that runs 0..360 and starts again.
+#pragma once
+
+#include <cstdint>
+
+#include "framework/audio_effect_x.h"
+
+class Quorvel : public AudioEffectX {
+public:
+    static constexpr std::int32_t programCount = 1;
+    static constexpr std::int32_t paramCount = 7;
+    static constexpr std::int32_t counterLimit = 360;     // the counter's last value
+    static constexpr std::int32_t programNameLength = 24;  // characters, without the zero
+
+    // Two inputs and two outputs, id 'Tvnr', 32-bit and 64-bit processing, the parameter
+    // defaults 0.5, 0, 1, 0, 0, 1, 0 and the program "Default".
+    explicit Quorvel(HostCallback host);
+    ~Quorvel() override;
+
+    // Audio thread. Input 0 feeds only output 0, input 1 only output 1; each frame reads its
+    // input samples before it writes, so processing in place is allowed. Every product is
+    // formed in double precision; only the store rounds to 32 bits.
+    void processFloatBlock(float** inputs, float** outputs, std::int32_t frameCount) override;
+    // Audio thread. As processFloatBlock with 64-bit samples; balance is read once per block.
+    void processDoubleBlock(double** inputs, double** outputs, std::int32_t frameCount) override;
+
+    // Any thread. Parameters 0..6: balance, leftDur, leftAmp, leftPeriod, rightDur, rightAmp,
+    // rightPeriod, stored unclamped. An index outside 0..6 changes nothing / reads -1.0.
+    void writeParam(std::int32_t index, float value) override;
+    float readParam(std::int32_t index) override;
+
+    // Main thread. The one program's name, at most 24 characters.
+    void renameProgram(char* name) override;
+    void fillProgramName(char* text) override;
+    // Main thread. A parameter's unit (at most 7 bytes), value text (at most 9 bytes) and
+    // title (exactly 9 bytes). Nothing is written for an index outside 0..6 or a null buffer.
+    void fillParamUnit(std::int32_t index, char* text) override;
+    void fillParamValueText(std::int32_t index, char* text) override;
+    void fillParamTitle(std::int32_t index, char* text) override;
+
+    // Main thread. The effect's identity: "Tavenor" (33 bytes), vendor and product texts
+    // (65 bytes each) and vendor version 1000. A null buffer answers false.
+    bool fillEffectName(char* text) override;
+    bool fillVendorText(char* text) override;
+    bool fillProductText(char* text) override;
+    std::int32_t vendorVersion() override;
+
+    // The frame counter, for tests and diagnostics: 0..360 between frames.
+    std::int32_t frameCounterValue() const { return frameCounter; }
+
+private:
+    template <typename Sample, bool balancePerBlock>
+    void processBlock(Sample** inputs, Sample** outputs, std::int32_t frameCount);
+
+    float* paramField(std::int32_t index);
+
+    float balance = 0.5F;      // left gain 1 - balance, right gain balance
+    float leftDur = 0.0F;      // left wave on above 0.5
+    float leftAmp = 1.0F;      // factor on the left wave
+    float leftPeriod = 0.0F;   // the left wave advances 1 - leftPeriod radians per frame
+    float rightDur = 0.0F;     // right wave on above 0.5
+    float rightAmp = 1.0F;     // factor on the right wave
+    float rightPeriod = 0.0F;  // the right wave advances 1 - rightPeriod radians per frame
+    std::int32_t frameCounter = 0;
+    char programName[programNameLength + 1] = {};
+};
+
+// The effect factory: one new Quorvel on the heap, or null when it cannot be allocated.
+// No exception leaves it.
+AudioEffect* createEffect(HostCallback host) noexcept;

@@ -1,0 +1,59 @@
+// Quorvel's sound: balance between the sides and a sine (left) or cosine (right) wave on
+// each side, both driven by the shared frame counter.
+#include <atomic>
+#include <cmath>
+
+#include "effect/quorvel.h"
+
+namespace {
+
+// Parameters are plain floats that another thread may write while a block runs. Reading
+// them through a relaxed atomic view keeps the compiler from hoisting the reads out of the
+// frame loop, so a new value is picked up from the next frame that reads it.
+inline double current(float& field) {
+    return std::atomic_ref<float>(field).load(std::memory_order_relaxed);
+}
+
+}  // namespace
+
+template <typename Sample, bool balancePerBlock>
+void Quorvel::processBlock(Sample** inputs, Sample** outputs, std::int32_t frameCount) {
+    const Sample* inL = inputs[0];
+    const Sample* inR = inputs[1];
+    Sample* outL = outputs[0];
+    Sample* outR = outputs[1];
+    const double blockBalance = balancePerBlock ? current(balance) : 0.0;
+
+    for (std::int32_t k = 0; k < frameCount; ++k) {
+        const double n = frameCounter;
+        const double bal = balancePerBlock ? blockBalance : current(balance);
+        const double left = inL[k];
+        const double right = inR[k];
+
+        if (current(leftDur) > 0.5) {
+            const double a = (1.0 - current(leftPeriod)) * n;
+            outL[k] = static_cast<Sample>(((std::sin(a) * current(leftAmp)) * left) * (1.0 - bal));
+        } else {
+            outL[k] = static_cast<Sample>((1.0 - bal) * left);
+        }
+
+        if (current(rightDur) > 0.5) {
+            const double b = (1.0 - current(rightPeriod)) * n;
+            outR[k] = static_cast<Sample>(((std::cos(b) * current(rightAmp)) * right) * bal);
+        } else {
+            outR[k] = static_cast<Sample>(bal * right);
+        }
+
+        if (++frameCounter > counterLimit) {
+            frameCounter = 0;
+        }
+    }
+}
+
+void Quorvel::processFloatBlock(float** inputs, float** outputs, std::int32_t frameCount) {
+    processBlock<float, false>(inputs, outputs, frameCount);
+}
+
+void Quorvel::processDoubleBlock(double** inputs, double** outputs, std::int32_t frameCount) {
+    processBlock<double, true>(inputs, outputs, frameCount);
+}

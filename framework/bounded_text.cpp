@@ -1,0 +1,27 @@
+#include "framework/bounded_text.h"
+
+char* copyBounded(char* destination, const char* source, std::int32_t n) {
+    std::int32_t i = 0;
+    for (; i < n && source[i] != '\0'; ++i) {
+        destination[i] = source[i];
+    }
+    for (; i <= n; ++i) {
+        destination[i] = '\0';
+    }
+    return destination;
+}
+
+char* appendBounded(char* destination, const char* source, std::int32_t n) {
+    std::int32_t end = 0;
+    while (end < n && destination[end] != '\0') {
+        ++end;
+    }
+    for (std::int32_t i = 0; end < n && source[i] != '\0'; ++i, ++end) {
+        destination[end] = source[i];
+    }
+    destination[end] = '\0';
+    if (n >= 0) {
+        destination[n] = '\0';
+    }
+    return destination;
+}

@@ -1,0 +1,21 @@
+#include <windows.h>
+
+#include "host/plugin_library.h"
+
+PluginLibrary::PluginLibrary(const std::string& path) {
+    handle_ = reinterpret_cast<void*>(LoadLibraryA(path.c_str()));
+    if (handle_ == nullptr) {
+        error_ = "cannot load " + path + " (Windows error " + std::to_string(GetLastError()) + ")";
+    }
+}
+
+PluginLibrary::~PluginLibrary() {
+    if (handle_ != nullptr) {
+        FreeLibrary(static_cast<HMODULE>(handle_));
+    }
+}
+
+void* PluginLibrary::symbol(const char* name) const {
+    return handle_ != nullptr ? reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(handle_), name))
+                              : nullptr;
+}

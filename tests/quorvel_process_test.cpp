@@ -1,0 +1,167 @@
+// Quorvel's sound checked bit for bit against the plain per-frame formula.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <random>
+#include <vector>
+
+#include "effect/quorvel.h"
+
+namespace {
+
+// The plain formula for one frame. p holds the seven parameters, n the frame counter.
+double leftFrame(const float* p, int n, double in) {
+    const double balance = p[0];
+    if (p[1] > 0.5F) {
+        return ((std::sin((1.0 - p[3]) * n) * p[2]) * in) * (1.0 - balance);
+    }
+    return (1.0 - balance) * in;
+}
+
+double rightFrame(const float* p, int n, double in) {
+    const double balance = p[0];
+    if (p[4] > 0.5F) {
+        return ((std::cos((1.0 - p[6]) * n) * p[5]) * in) * balance;
+    }
+    return balance * in;
+}
+
+std::uint64_t bitsOf(double x) {
+    std::uint64_t b;
+    std::memcpy(&b, &x, sizeof b);
+    return b;
+}
+
+std::uint32_t bitsOf(float x) {
+    std::uint32_t b;
+    std::memcpy(&b, &x, sizeof b);
+    return b;
+}
+
+struct Owned {
+    Quorvel* effect = new Quorvel(nullptr);
+    ~Owned() { delete effect; }
+};
+
+TEST(QuorvelProcessTest, DefaultsHalveBothSidesAndBalanceMovesTheSignal) {
+    Owned q;
+    std::vector<float> inL{1.0F, -0.25F, 0.75F}, inR{0.5F, 2.0F, -1.0F}, outL(3), outR(3);
+    float* ins[2] = {inL.data(), inR.data()};
+    float* outs[2] = {outL.data(), outR.data()};
+    q.effect->processFloatBlock(ins, outs, 3);
+    for (int k = 0; k < 3; ++k) {
+        EXPECT_EQ(outL[k], 0.5F * inL[k]);
+        EXPECT_EQ(outR[k], 0.5F * inR[k]);
+    }
+    q.effect->writeParam(0, 0.0F);
+    q.effect->processFloatBlock(ins, outs, 3);
+    EXPECT_EQ(outL, inL);
+    EXPECT_EQ(outR, (std::vector<float>{0.0F, 0.0F, -0.0F}));
+    q.effect->writeParam(0, 1.0F);
+    q.effect->processFloatBlock(ins, outs, 3);
+    EXPECT_EQ(outR, inR);
+}
+
+TEST(QuorvelProcessTest, WavesStartAtZeroPhaseAndUseRadians) {
+    Owned q;
+    q.effect->writeParam(1, 1.0F);  // left wave on
+    q.effect->writeParam(4, 0.6F);  // right wave on
+    q.effect->writeParam(5, 0.75F);
+    std::vector<double> inL(12, 1.0), inR(12, 1.0), outL(12), outR(12);
+    double* ins[2] = {inL.data(), inR.data()};
+    double* outs[2] = {outL.data(), outR.data()};
+    q.effect->processDoubleBlock(ins, outs, 12);
+    EXPECT_EQ(outL[0], 0.0);               // sine of 0
+    EXPECT_EQ(outR[0], 0.75 * 1.0 * 0.5);  // cosine of 0, times amplitude and balance
+    EXPECT_EQ(outL[10], std::sin(10.0) * 1.0 * 1.0 * 0.5) << "10 frames are 10 radians";
+
+    // A period of 1 stops the argument at 0: the left side is silent, the right a constant gain.
+    q.effect->writeParam(3, 1.0F);
+    q.effect->writeParam(6, 1.0F);
+    q.effect->processDoubleBlock(ins, outs, 12);
+    for (int k = 0; k < 12; ++k) {
+        EXPECT_EQ(outL[k], 0.0);
+        EXPECT_EQ(outR[k], 0.375);
+    }
+    // A switch value of exactly 0.5 is off.
+    q.effect->writeParam(1, 0.5F);
+    q.effect->processDoubleBlock(ins, outs, 1);
+    EXPECT_EQ(outL[0], 0.5);
+}
+
+TEST(QuorvelProcessTest, CounterCyclesThrough361FramesAndIgnoresEmptyBlocks) {
+    Owned q;
+    float in = 0.0F, out = 0.0F;
+    float* ins[2] = {&in, &in};
+    float* outs[2] = {&out, &out};
+    q.effect->processFloatBlock(ins, outs, 0);
+    q.effect->processFloatBlock(ins, outs, -5);
+    EXPECT_EQ(q.effect->frameCounterValue(), 0);
+    EXPECT_EQ(out, 0.0F);
+    std::vector<float> buffer(360, 0.0F);
+    float* bufs[2] = {buffer.data(), buffer.data()};
+    q.effect->processFloatBlock(bufs, bufs, 360);
+    EXPECT_EQ(q.effect->frameCounterValue(), 360);
+    q.effect->processFloatBlock(ins, outs, 1);
+    EXPECT_EQ(q.effect->frameCounterValue(), 0);
+}
+
+// Random parameters changed between blocks, random block lengths across the 361-frame
+// wrap, 32-bit and 64-bit blocks interleaved, in place and out of place.
+TEST(QuorvelProcessTest, MatchesThePlainFormulaBitForBit) {
+    Owned q;
+    std::mt19937 rng(20261208);
+    std::uniform_real_distribution<float> unit(0.0F, 1.0F);
+    std::uniform_int_distribution<int> length(0, 700);
+    const float special[] = {0.5F, 0.0F, 1.0F, 1.5F, -0.25F, 0.5000001F};
+
+    float p[7] = {0.5F, 0.0F, 1.0F, 0.0F, 0.0F, 1.0F, 0.0F};
+    int n = 0;
+    for (int block = 0; block < 300; ++block) {
+        for (int i = 0; i < 7; ++i) {
+            if (rng() % 3 == 0) {
+                p[i] = rng() % 4 == 0 ? special[rng() % 6] : unit(rng);
+                q.effect->writeParam(i, p[i]);
+            }
+        }
+        const int frames = length(rng);
+        const bool inPlace = rng() % 2 == 0;
+        if (rng() % 2 == 0) {
+            std::vector<float> inL(frames), inR(frames), outL(frames), outR(frames);
+            for (int k = 0; k < frames; ++k) {
+                inL[k] = unit(rng) * 2.0F - 1.0F;
+                inR[k] = unit(rng) * 2.0F - 1.0F;
+            }
+            const std::vector<float> srcL = inL, srcR = inR;
+            float* ins[2] = {inL.data(), inR.data()};
+            float* outs[2] = {inPlace ? inL.data() : outL.data(), inPlace ? inR.data() : outR.data()};
+            q.effect->processFloatBlock(ins, outs, frames);
+            for (int k = 0; k < frames; ++k, n = n == 360 ? 0 : n + 1) {
+                ASSERT_EQ(bitsOf(outs[0][k]), bitsOf(static_cast<float>(leftFrame(p, n, srcL[k]))))
+                    << "32-bit left, block " << block << " frame " << k << " n " << n;
+                ASSERT_EQ(bitsOf(outs[1][k]), bitsOf(static_cast<float>(rightFrame(p, n, srcR[k]))))
+                    << "32-bit right, block " << block << " frame " << k << " n " << n;
+            }
+        } else {
+            std::vector<double> inL(frames), inR(frames), outL(frames), outR(frames);
+            for (int k = 0; k < frames; ++k) {
+                inL[k] = unit(rng) * 2.0 - 1.0 + unit(rng) * 1e-9;
+                inR[k] = unit(rng) * 2.0 - 1.0;
+            }
+            const std::vector<double> srcL = inL, srcR = inR;
+            double* ins[2] = {inL.data(), inR.data()};
+            double* outs[2] = {inPlace ? inL.data() : outL.data(), inPlace ? inR.data() : outR.data()};
+            q.effect->processDoubleBlock(ins, outs, frames);
+            for (int k = 0; k < frames; ++k, n = n == 360 ? 0 : n + 1) {
+                ASSERT_EQ(bitsOf(outs[0][k]), bitsOf(leftFrame(p, n, srcL[k])))
+                    << "64-bit left, block " << block << " frame " << k << " n " << n;
+                ASSERT_EQ(bitsOf(outs[1][k]), bitsOf(rightFrame(p, n, srcR[k])))
+                    << "64-bit right, block " << block << " frame " << k << " n " << n;
+            }
+        }
+        ASSERT_EQ(q.effect->frameCounterValue(), n);
+    }
+}
+
+}  // namespace

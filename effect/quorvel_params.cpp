@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "effect/quorvel.h"
+#include "effect/value_text.h"
 #include "framework/bounded_text.h"
 
 namespace {
@@ -65,10 +66,24 @@ void Quorvel::fillParamUnit(std::int32_t index, char* text) {
     }
 }
 
+// Balance as a whole percentage, the two switches as "On" above 0.5 and "Off" otherwise,
+// everything else with six decimals. At most 8 characters and the zero are written.
 void Quorvel::fillParamValueText(std::int32_t index, char* text) {
-    // Placeholder until the value texts land: an empty text.
-    if (text != nullptr && inRange(index)) {
-        text[0] = '\0';
+    if (text == nullptr || !inRange(index)) {
+        return;
+    }
+    const float value = Quorvel::readParam(index);
+    switch (index) {
+    case 0:
+        printPercent(value, text);
+        break;
+    case 1:
+    case 4:
+        std::strcpy(text, value > 0.5F ? "On" : "Off");
+        break;
+    default:
+        printSixDecimals(value, text);
+        break;
     }
 }
 

@@ -3,6 +3,8 @@
 // integer (unchanged; 0 without a host), truth (non-zero; false), exact one (only 1 is true),
 // pointer (pointerFromAnswer; null), refresh (keeps the stored value unless the answer is
 // positive) or none (answer ignored; nothing sent without a host).
+#include <limits>
+
 #include "framework/audio_effect_x.h"
 
 namespace {
@@ -41,8 +43,10 @@ float AudioEffectX::refreshSampleRate() {
 
 std::int32_t AudioEffectX::refreshBlockSize() {
     if (hostCallback != nullptr) {
+        // Only a positive size that fits the stored field replaces it; on 64-bit hosts a
+        // wider answer would otherwise be cut to an arbitrary, possibly negative, size.
         const std::intptr_t answer = callHost(hostReqBlockSize);
-        if (answer > 0) {
+        if (answer > 0 && answer <= std::numeric_limits<std::int32_t>::max()) {
             currentBlockSize = static_cast<std::int32_t>(answer);
         }
     }

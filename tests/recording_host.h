@@ -20,7 +20,13 @@ struct HostRequest {
 // current host through a static pointer that the constructor sets.
 class RecordingHost {
 public:
-    RecordingHost() { current() = this; }
+    // Answers 2400 to the version question and 0 to everything else until told otherwise.
+    // (The version answer is set here rather than by a brace initializer, which g++ 12
+    // wrongly reports as read uninitialized once inlined.)
+    RecordingHost() {
+        answers[1] = 2400;
+        current() = this;
+    }
     ~RecordingHost() { current() = nullptr; }
     RecordingHost(const RecordingHost&) = delete;
     RecordingHost& operator=(const RecordingHost&) = delete;
@@ -34,7 +40,7 @@ public:
     }
 
     std::vector<HostRequest> requests;
-    std::map<std::int32_t, std::intptr_t> answers{{1, 2400}};  // request code -> answer
+    std::map<std::int32_t, std::intptr_t> answers;  // request code -> answer
     std::intptr_t defaultAnswer = 0;
 
 private:

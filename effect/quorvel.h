@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "effect/wave_table.h"
 #include "framework/audio_effect_x.h"
 
 class Quorvel : public AudioEffectX {
@@ -65,6 +66,11 @@ private:
     float rightPeriod = 0.0F;  // the right wave advances 1 - rightPeriod radians per frame
     std::int32_t frameCounter = 0;
     char programName[programNameLength + 1] = {};
+
+    // Each side's wave values for the period value in use, touched only by processing.
+    WaveTable<WaveShape::sine> leftWave;
+    WaveTable<WaveShape::cosine> rightWave;
+    static_assert(WaveTable<WaveShape::sine>::positionCount == counterLimit + 1);
 };
 
 // The effect factory: one new Quorvel on the heap, or null when it cannot be allocated.

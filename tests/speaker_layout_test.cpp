@@ -50,6 +50,30 @@ void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
 
 namespace {
 
+// Whether the hook above is the allocator in use: a memory checker such as valgrind puts its
+// own in its place, and then sizes cannot be watched nor exhaustion staged.
+bool allocationsWatched() {
+    static const bool watched = [] {
+        const AllocationLog before = allocations();
+        void* volatile probe = ::operator new(1, std::nothrow);
+        ::operator delete(probe);
+        const bool seen = allocations().count == before.count + 1;
+        allocations() = before;
+        return seen;
+    }();
+    return watched;
+}
+
+// The number and last size of the non-throwing allocations since the log was cleared.
+void expectAllocations(int count, std::size_t lastSize = 0) {
+    if (allocationsWatched()) {
+        EXPECT_EQ(allocations().count, count);
+        if (count > 0) {
+            EXPECT_EQ(allocations().lastSize, lastSize);
+        }
+    }
+}
+
 class LayoutEffect : public AudioEffectX {
 public:
     LayoutEffect() : AudioEffectX(nullptr, 1, 7) {}
@@ -143,20 +167,19 @@ TEST(SpeakerLayoutTest, AllocationGivesOneZeroedBlockOfExactSize) {
     allocations() = {};
     ASSERT_TRUE(effect.allocSpeakerLayout(&slot, 0));
     ASSERT_NE(slot, nullptr);
-    EXPECT_EQ(allocations().count, 1);
-    EXPECT_EQ(allocations().lastSize, 8U);
+    expectAllocations(1, 8);
     EXPECT_EQ(slot->type, 0);
     EXPECT_EQ(slot->count, 0);
 
     // A full slot is released first (a leak checker sees the old block go).
     ASSERT_TRUE(effect.allocSpeakerLayout(&slot, 2));
-    EXPECT_EQ(allocations().lastSize, 232U);
+    expectAllocations(2, 232);
     EXPECT_EQ(slot->count, 2);
     EXPECT_TRUE(onlyCountIsSet(slot));
     EXPECT_EQ(reinterpret_cast<unsigned char*>(&slot->speaker(1)) - reinterpret_cast<unsigned char*>(slot), 120);
 
     ASSERT_TRUE(effect.allocSpeakerLayout(&slot, 37));
-    EXPECT_EQ(allocations().lastSize, blockSize(37));
+    expectAllocations(3, blockSize(37));
     EXPECT_TRUE(onlyCountIsSet(slot));
 
     EXPECT_TRUE(effect.freeSpeakerLayout(&slot));
@@ -177,10 +200,13 @@ TEST(SpeakerLayoutTest, RefusedCountsAndExhaustionLeaveTheSlotEmpty) {
         allocations() = {};
         EXPECT_FALSE(effect.allocSpeakerLayout(&slot, count)) << count;
         EXPECT_EQ(slot, nullptr);
-        EXPECT_EQ(allocations().count, 0);
+        expectAllocations(0);
     }
 
     // The largest count: too large for a 32-bit size type, too large for the heap on 64 bits.
+    if (!allocationsWatched()) {
+        GTEST_SKIP() << "another allocator is in use; heap exhaustion cannot be staged";
+    }
     ASSERT_TRUE(effect.allocSpeakerLayout(&slot, 1));
     allocations() = {};
     EXPECT_FALSE(effect.allocSpeakerLayout(&slot, std::numeric_limits<std::int32_t>::max()));
@@ -242,7 +268,7 @@ TEST(SpeakerLayoutTest, MatchMakesACompleteCopyThroughTheVirtualOperations) {
 
     allocations() = {};
     ASSERT_TRUE(effect.matchSpeakerLayout(&slot, source));
-    EXPECT_EQ(allocations().lastSize, blockSize(6));
+    expectAllocations(1, blockSize(6));
     EXPECT_EQ(effect.frees, 1);
     EXPECT_EQ(effect.allocs, 1);
     EXPECT_EQ(effect.copies, 6);
@@ -258,7 +284,7 @@ TEST(SpeakerLayoutTest, MatchMakesACompleteCopyThroughTheVirtualOperations) {
     allocations() = {};
     EXPECT_TRUE(effect.matchSpeakerLayout(&slot, slot));
     EXPECT_EQ(slot, own);
-    EXPECT_EQ(allocations().count, 0);
+    expectAllocations(0);
     EXPECT_EQ(slot->count, 6);
     expectCopied(slot->speaker(5), source->speaker(5));
 
@@ -281,7 +307,7 @@ TEST(SpeakerLayoutTest, MatchMakesACompleteCopyThroughTheVirtualOperations) {
     allocations() = {};
     EXPECT_FALSE(effect.matchSpeakerLayout(&slot, source));
     EXPECT_EQ(slot, nullptr);
-    EXPECT_EQ(allocations().count, 0);
+    expectAllocations(0);
 }
 
 }  // namespace

@@ -1,0 +1,20 @@
+#include <thread>
+
+#include "host/background_thread.h"
+
+struct BackgroundThread::Handle {
+    std::thread thread;
+};
+
+BackgroundThread::BackgroundThread(std::function<void()> work)
+    : work_(std::move(work)), handle_(new Handle{std::thread([this] { work_(); })}) {}
+
+BackgroundThread::~BackgroundThread() {
+    join();
+}
+
+void BackgroundThread::join() {
+    if (handle_->thread.joinable()) {
+        handle_->thread.join();
+    }
+}

@@ -1,0 +1,28 @@
+// Parameter values given on the command line: fixed (`NAME=VALUE`) or ramped linearly over
+// the rendered audio (`NAME=FROM:TO`), with NAME a parameter's title or index.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "host/plugin_instance.h"
+
+struct ParamSetting {
+    std::int32_t index = 0;
+    float from = 0.0F;
+    float to = 0.0F;  // equal to `from` for a fixed value
+
+    // The value for the block that starts at frame `position` of `totalFrames`: `from` at the
+    // first frame, `to` at the last, linear in between.
+    float valueAt(std::int64_t position, std::int64_t totalFrames) const;
+};
+
+// Main thread. Resolves `NAME=VALUE` (ramp false) or `NAME=FROM:TO` (ramp true) against the
+// effect's parameters. NAME is an index (all digits) or a title, matched exactly first and
+// then ignoring case. Values must lie in 0..1. Throws HostError saying what is wrong.
+ParamSetting parseParamSetting(const std::string& text, bool ramp, PluginInstance& instance);
+
+// Audio thread. Writes every setting's value for the block starting at `position`.
+void applyParamSettings(const std::vector<ParamSetting>& settings, PluginInstance& instance, std::int64_t position,
+                        std::int64_t totalFrames);

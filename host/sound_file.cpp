@@ -1,0 +1,124 @@
+#include "host/sound_file.h"
+
+#include <sndfile.h>
+
+#include <algorithm>
+#include <cctype>
+
+#include "host/plugin_instance.h"
+
+namespace {
+
+std::string extensionOf(const std::string& path) {
+    const std::size_t dot = path.find_last_of('.');
+    const std::size_t slash = path.find_last_of("/\\");
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) {
+        return {};
+    }
+    std::string extension = path.substr(dot + 1);
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return std::tolower(c); });
+    return extension;
+}
+
+// The major format whose usual extension is `extension`, as libsndfile lists them; 0 if none.
+int majorFormatFor(const std::string& extension) {
+    if (extension == "aif") {
+        return SF_FORMAT_AIFF;
+    }
+    if (extension == "oga") {
+        return SF_FORMAT_OGG;
+    }
+    int count = 0;
+    sf_command(nullptr, SFC_GET_FORMAT_MAJOR_COUNT, &count, sizeof count);
+    for (int k = 0; k < count; ++k) {
+        SF_FORMAT_INFO info{};
+        info.format = k;
+        sf_command(nullptr, SFC_GET_FORMAT_MAJOR, &info, sizeof info);
+        if (info.extension != nullptr && extension == info.extension) {
+            return info.format;
+        }
+    }
+    return 0;
+}
+
+}  // namespace
+
+SoundFileReader::SoundFileReader(const std::string& path) {
+    SF_INFO info{};
+    file_ = sf_open(path.c_str(), SFM_READ, &info);
+    if (file_ == nullptr) {
+        throw HostError("cannot read '" + path + "': " + sf_strerror(nullptr));
+    }
+    channels_ = info.channels;
+    sampleRate_ = info.samplerate;
+    frames_ = info.frames;
+}
+
+SoundFileReader::~SoundFileReader() {
+    sf_close(file_);
+}
+
+std::int64_t SoundFileReader::read(float* interleaved, std::int64_t count) {
+    return sf_readf_float(file_, interleaved, count);
+}
+
+std::int64_t SoundFileReader::read(double* interleaved, std::int64_t count) {
+    return sf_readf_double(file_, interleaved, count);
+}
+
+SoundFileWriter::SoundFileWriter(const std::string& path, int channels, int sampleRate, SampleEncoding encoding)
+    : path_(path) {
+    const std::string extension = extensionOf(path);
+    const int major = majorFormatFor(extension);
+    if (major == 0) {
+        throw HostError("cannot tell an audio format from the name '" + path + "' (use .wav, .aiff, .flac, ...)");
+    }
+    SF_INFO info{};
+    info.channels = channels;
+    info.samplerate = sampleRate;
+    const int wanted = encoding == SampleEncoding::float64 ? SF_FORMAT_DOUBLE : SF_FORMAT_FLOAT;
+    const int subtypes[] = {wanted, SF_FORMAT_FLOAT, SF_FORMAT_PCM_24, SF_FORMAT_PCM_16, SF_FORMAT_VORBIS};
+    for (const int subtype : subtypes) {
+        info.format = major | subtype;
+        if (sf_format_check(&info) != 0) {
+            break;
+        }
+        info.format = 0;
+    }
+    if (info.format == 0) {
+        throw HostError("libsndfile cannot write " + std::to_string(channels) + "-channel audio as ." + extension);
+    }
+    file_ = sf_open(path.c_str(), SFM_WRITE, &info);
+    if (file_ == nullptr) {
+        throw HostError("cannot write '" + path + "': " + sf_strerror(nullptr));
+    }
+    // Integer formats clip loud samples instead of wrapping them around.
+    sf_command(file_, SFC_SET_CLIPPING, nullptr, SF_TRUE);
+}
+
+SoundFileWriter::~SoundFileWriter() {
+    if (file_ != nullptr) {
+        sf_close(file_);
+    }
+}
+
+void SoundFileWriter::write(const float* interleaved, std::int64_t count) {
+    if (sf_writef_float(file_, interleaved, count) != count) {
+        throw HostError("cannot write '" + path_ + "': " + sf_strerror(file_));
+    }
+}
+
+void SoundFileWriter::write(const double* interleaved, std::int64_t count) {
+    if (sf_writef_double(file_, interleaved, count) != count) {
+        throw HostError("cannot write '" + path_ + "': " + sf_strerror(file_));
+    }
+}
+
+void SoundFileWriter::finish() {
+    SNDFILE* file = file_;
+    file_ = nullptr;
+    if (file != nullptr && sf_close(file) != 0) {
+        throw HostError("cannot finish '" + path_ + "'");
+    }
+}

@@ -1,0 +1,54 @@
+// Audio files through libsndfile: any format it reads, and output in the format that the
+// file name's extension names.
+#pragma once
+
+#include <string>
+
+#include "host/audio_stream.h"
+
+typedef struct sf_private_tag SNDFILE;  // libsndfile's own declaration
+
+class SoundFileReader : public AudioSource {
+public:
+    // Opens `path`; throws HostError with libsndfile's reason when it cannot be read.
+    explicit SoundFileReader(const std::string& path);
+    ~SoundFileReader() override;
+    SoundFileReader(const SoundFileReader&) = delete;
+    SoundFileReader& operator=(const SoundFileReader&) = delete;
+
+    int channels() const override { return channels_; }
+    int sampleRate() const override { return sampleRate_; }
+    std::int64_t frames() const override { return frames_; }
+    std::int64_t read(float* interleaved, std::int64_t count) override;
+    std::int64_t read(double* interleaved, std::int64_t count) override;
+
+private:
+    SNDFILE* file_ = nullptr;
+    int channels_ = 0;
+    int sampleRate_ = 0;
+    std::int64_t frames_ = 0;
+};
+
+// How samples are stored in an output file.
+enum class SampleEncoding { float32, float64 };
+
+class SoundFileWriter : public AudioSink {
+public:
+    // Creates `path` in the format its extension names (wav, aiff, flac, ...), storing
+    // `encoding` where the format can and the nearest encoding it has otherwise. Throws
+    // HostError for an unknown extension or a file that cannot be created.
+    SoundFileWriter(const std::string& path, int channels, int sampleRate, SampleEncoding encoding);
+    // Finishes the file (its header is complete only after this).
+    ~SoundFileWriter() override;
+    SoundFileWriter(const SoundFileWriter&) = delete;
+    SoundFileWriter& operator=(const SoundFileWriter&) = delete;
+
+    void write(const float* interleaved, std::int64_t count) override;
+    void write(const double* interleaved, std::int64_t count) override;
+    // Closes the file; throws HostError when finishing it fails.
+    void finish();
+
+private:
+    SNDFILE* file_ = nullptr;
+    std::string path_;
+};

@@ -1,0 +1,129 @@
+#include "host/waveform_plot.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <chrono>
+#include <limits>
+
+#include "host/subprocess.h"
+
+WaveformSummary::WaveformSummary(std::int64_t totalFrames, int columns)
+    : framesPerColumn_(std::max<std::int64_t>(1, (std::max<std::int64_t>(totalFrames, 1) + columns - 1) / columns)) {}
+
+template <typename Sample>
+void WaveformSummary::add(const Sample* const* inputs, int inputCount, const Sample* const* outputs,
+                          int outputCount, std::int32_t frameCount) {
+    const Sample* channels[traces] = {inputCount > 0 ? inputs[0] : nullptr, inputCount > 1 ? inputs[1] : nullptr,
+                                      outputCount > 0 ? outputs[0] : nullptr, outputCount > 1 ? outputs[1] : nullptr};
+    for (std::int32_t k = 0; k < frameCount; ++k, ++position_) {
+        const auto index = static_cast<std::size_t>(position_ / framesPerColumn_);
+        if (index >= columns_.size()) {
+            columns_.resize(index + 1);
+        }
+        Column& column = columns_[index];
+        for (int t = 0; t < traces; ++t) {
+            const double value = channels[t] != nullptr ? static_cast<double>(channels[t][k])
+                                                        : std::numeric_limits<double>::quiet_NaN();
+            if (!column.seen) {
+                column.low[t] = column.high[t] = value;
+            } else {
+                column.low[t] = std::min(column.low[t], value);
+                column.high[t] = std::max(column.high[t], value);
+            }
+            if (std::isfinite(value)) {
+                peak_ = std::max(peak_, std::abs(value));
+            }
+        }
+        column.seen = true;
+    }
+}
+
+void WaveformSummary::onBlock(const float* const* inputs, int inputCount, const float* const* outputs,
+                              int outputCount, std::int32_t frameCount) {
+    add(inputs, inputCount, outputs, outputCount, frameCount);
+}
+
+void WaveformSummary::onBlock(const double* const* inputs, int inputCount, const double* const* outputs,
+                              int outputCount, std::int32_t frameCount) {
+    add(inputs, inputCount, outputs, outputCount, frameCount);
+}
+
+std::string WaveformSummary::dataLines(double sampleRate) const {
+    std::string lines;
+    char line[256];
+    for (std::size_t c = 0; c < columns_.size(); ++c) {
+        const Column& column = columns_[c];
+        const double seconds = static_cast<double>(c) * static_cast<double>(framesPerColumn_) / sampleRate;
+        std::snprintf(line, sizeof line, "%.6f %.6g %.6g %.6g %.6g %.6g %.6g %.6g %.6g\n", seconds, column.low[0],
+                      column.high[0], column.low[1], column.high[1], column.low[2], column.high[2], column.low[3],
+                      column.high[3]);
+        lines += line;
+    }
+    return lines;
+}
+
+namespace {
+
+// A text as a gnuplot single-quoted string (a quote inside is written twice).
+std::string quoted(const std::string& text) {
+    std::string result = "'";
+    for (const char c : text) {
+        result += c;
+        if (c == '\'') {
+            result += '\'';
+        }
+    }
+    return result + "'";
+}
+
+}  // namespace
+
+void plotWaveforms(const WaveformSummary& summary, double sampleRate, const std::string& title,
+                   const std::string& path) {
+    const double range = summary.peak() > 0.0 ? summary.peak() * 1.05 : 1.0;
+    std::string script = "$waves << EOD\n" + summary.dataLines(sampleRate) + "EOD\n";
+    script += "set terminal pngcairo size 1400,900 font 'sans,11'\n";
+    script += "set output " + quoted(path) + "\n";
+    script += "set multiplot layout 2,1 title " + quoted(title) + "\n";
+    script += "set grid\nset key top right\nset xlabel 'time (s)'\n";
+    script += "set yrange [" + std::to_string(-range) + ":" + std::to_string(range) + "]\n";
+    script += "set style fill transparent solid 0.55 noborder\n";
+    const char* sides[2] = {"left", "right"};
+    for (int side = 0; side < 2; ++side) {
+        const int in = 2 + 2 * side;  // columns of the input's low and high
+        const int out = 6 + 2 * side;
+        script += std::string("set ylabel '") + sides[side] + "'\n";
+        script += "plot $waves using 1:" + std::to_string(in) + ":" + std::to_string(in + 1) +
+                  " with filledcurves lc rgb '#3182bd' title 'input', $waves using 1:" + std::to_string(out) + ":" +
+                  std::to_string(out + 1) + " with filledcurves lc rgb '#e6550d' title 'output'\n";
+    }
+    script += "unset multiplot\n";
+
+    const std::filesystem::path scriptPath =
+        std::filesystem::temp_directory_path() / ("quorvel-plot-" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()) + ".gp");
+    {
+        std::ofstream file(scriptPath);
+        file << script;
+        if (!file) {
+            throw HostError("cannot write the plot script " + scriptPath.string());
+        }
+    }
+    const ProgramResult result = runProgram("gnuplot", {scriptPath.string()});
+    std::error_code ignored;
+    std::filesystem::remove(scriptPath, ignored);
+    if (!result.started) {
+        throw HostError("cannot run gnuplot for --plot: " + result.errorOutput +
+                        " (install gnuplot, e.g. Debian's gnuplot-nox)");
+    }
+    if (result.exitCode != 0) {
+        std::string reason = result.errorOutput;
+        while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r')) {
+            reason.pop_back();
+        }
+        reason = reason.substr(reason.find_last_of('\n') + 1);
+        throw HostError("gnuplot could not draw " + path + ": " + (reason.empty() ? "it failed" : reason));
+    }
+}

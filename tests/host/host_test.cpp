@@ -1,0 +1,293 @@
+// The stand-in host: rendering against the effect's own processing, the validator against
+// deliberately broken plug-ins, and the host's guards against untrusted plug-ins.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "framework/request_codes.h"
+#include "host/allocation_probe.h"
+#include "host/commands.h"
+#include "host/guarded_buffer.h"
+#include "host/host_callback.h"
+#include "host/param_settings.h"
+#include "host/plugin_instance.h"
+#include "host/sound_file.h"
+#include "host/validation.h"
+
+namespace {
+
+std::string local(const char* file) {
+    return std::string("./") + file;
+}
+
+const std::string quorvelPath = local(QUORVEL_PLUGIN_FILE);
+
+std::filesystem::path scratchFile(const std::string& name) {
+    const auto dir = std::filesystem::temp_directory_path() / "quorvel-host-test";
+    std::filesystem::create_directories(dir);
+    return dir / name;
+}
+
+// ---- Render --------------------------------------------------------------------------
+
+constexpr int inputRate = 48000;
+constexpr std::int64_t inputFrames = 10007;  // not a multiple of the block size
+constexpr std::int32_t block = 100;
+
+void writeInput(const std::string& path) {
+    std::vector<float> frames(2 * inputFrames);
+    std::uint32_t seed = 99;
+    for (float& sample : frames) {
+        seed = seed * 1664525U + 1013904223U;
+        sample = static_cast<float>(static_cast<double>(seed >> 8) / 16777216.0 - 0.5);
+    }
+    SoundFileWriter writer(path, 2, inputRate, SampleEncoding::float32);
+    writer.write(frames.data(), inputFrames);
+    writer.finish();
+}
+
+// The ramp value for the block starting at `position`, worked out here independently.
+float ramp(float from, float to, std::int64_t position) {
+    const double t = std::min(1.0, static_cast<double>(position) / static_cast<double>(inputFrames - 1));
+    return static_cast<float>(from + (static_cast<double>(to) - from) * t);
+}
+
+// The input processed by the effect directly through its record, block by block, with the
+// same parameter values the render command is asked for.
+template <typename Sample>
+std::vector<Sample> processDirectly(const std::string& inputPath) {
+    PluginLibrary library(quorvelPath);
+    EffectRecord* record = library.entry()(hostCallback);
+    const auto ask = [record](std::int32_t request, std::intptr_t value = 0, float opt = 0.0F) {
+        return record->dispatchEntry(record, request, 0, value, nullptr, opt);
+    };
+    ask(reqOpen);
+    ask(reqSampleRate, 0, static_cast<float>(inputRate));
+    ask(reqBlockSize, block);
+    ask(reqActivation, 1);
+    record->setParamEntry(record, 1, 1.0F);   // LDur
+    record->setParamEntry(record, 4, 1.0F);   // RDur
+    record->setParamEntry(record, 3, 0.98F);  // LPeriod
+
+    SoundFileReader input(inputPath);
+    std::vector<Sample> interleaved(2 * block), left(block), right(block), outLeft(block), outRight(block);
+    Sample* ins[2] = {left.data(), right.data()};
+    Sample* outs[2] = {outLeft.data(), outRight.data()};
+    std::vector<Sample> result;
+    std::int64_t position = 0;
+    while (const auto n = static_cast<std::int32_t>(input.read(interleaved.data(), block))) {
+        for (std::int32_t k = 0; k < n; ++k) {
+            left[k] = interleaved[2 * k];
+            right[k] = interleaved[2 * k + 1];
+        }
+        record->setParamEntry(record, 0, ramp(0.1F, 0.9F, position));  // Tavenor (balance)
+        record->setParamEntry(record, 5, ramp(1.0F, 0.25F, position));  // RAmp
+        if constexpr (std::is_same_v<Sample, double>) {
+            record->processDoubleEntry(record, ins, outs, n);
+        } else {
+            record->processFloatEntry(record, ins, outs, n);
+        }
+        for (std::int32_t k = 0; k < n; ++k) {
+            result.push_back(outLeft[k]);
+            result.push_back(outRight[k]);
+        }
+        position += n;
+    }
+    ask(reqActivation, 0);
+    ask(reqClose);
+    return result;
+}
+
+template <typename Sample>
+void expectRenderMatchesDirectProcessing(int precision) {
+    const std::string input = scratchFile("render-input.wav").string();
+    const std::string output = scratchFile("render-output-" + std::to_string(precision) + ".wav").string();
+    writeInput(input);
+
+    RenderOptions options;
+    options.plugin = quorvelPath;
+    options.input = input;
+    options.output = output;
+    options.sets = {"LDur=1", "rdur=1", "3=0.98"};  // by title, by title in other case, by index
+    options.ramps = {"Tavenor=0.1:0.9", "5=1:0.25"};
+    options.precision = precision;
+    options.blockSize = block;
+    ASSERT_EQ(runRender(options), 0);
+
+    SoundFileReader rendered(output);
+    ASSERT_EQ(rendered.channels(), 2);
+    ASSERT_EQ(rendered.sampleRate(), inputRate);
+    ASSERT_EQ(rendered.frames(), inputFrames);
+    std::vector<Sample> written(2 * inputFrames);
+    ASSERT_EQ(rendered.read(written.data(), inputFrames), inputFrames);
+
+    const std::vector<Sample> expected = processDirectly<Sample>(input);
+    ASSERT_EQ(expected.size(), written.size());
+    EXPECT_EQ(std::memcmp(expected.data(), written.data(), written.size() * sizeof(Sample)), 0)
+        << "the rendered file differs from the effect's own processing of the same blocks";
+}
+
+TEST(RenderTest, OutputIsBitIdenticalToTheEffectsOwnProcessingIn32Bits) {
+    expectRenderMatchesDirectProcessing<float>(32);
+}
+
+TEST(RenderTest, OutputIsBitIdenticalToTheEffectsOwnProcessingIn64Bits) {
+    expectRenderMatchesDirectProcessing<double>(64);
+}
+
+TEST(RenderTest, RefusesToOverwriteItsInputAndLeavesNoFileBehindOnFailure) {
+    const std::string input = scratchFile("same.wav").string();
+    writeInput(input);
+    RenderOptions options;
+    options.plugin = quorvelPath;
+    options.input = input;
+    options.output = input;
+    EXPECT_THROW(runRender(options), HostError);
+    EXPECT_EQ(SoundFileReader(input).frames(), inputFrames) << "the input must be untouched";
+
+    options.output = scratchFile("never.wav").string();
+    options.ramps = {"Tavenor=0:2"};
+    std::filesystem::remove(options.output);
+    EXPECT_THROW(runRender(options), HostError);
+    EXPECT_FALSE(std::filesystem::exists(options.output));
+}
+
+// ---- Validation ------------------------------------------------------------------------
+
+const CheckResult* find(const std::vector<CheckResult>& results, const std::string& name) {
+    for (const CheckResult& result : results) {
+        if (result.name == name) {
+            return &result;
+        }
+    }
+    return nullptr;
+}
+
+struct BrokenPlugin {
+    const char* file;
+    const char* check;   // the check that must fail
+    const char* reason;  // words its detail must contain
+};
+
+TEST(ValidateTest, EachBrokenPluginFailsTheCheckThatNamesItsFault) {
+    std::vector<BrokenPlugin> broken = {
+        {BROKEN_TEXT_OVERFLOW_FILE, "param-texts", "past its 9-byte buffer"},
+        {BROKEN_NAN_OUTPUT_FILE, "process-32", "NaN in output 0"},
+        {BROKEN_WRONG_MAGIC_FILE, "record", "magic is 0x42616421"},
+    };
+    if (allocationProbe::observable()) {
+        broken.push_back({BROKEN_ALLOCATING_FILE, "no-allocation", "heap allocations"});
+    }
+    for (const BrokenPlugin& plugin : broken) {
+        const std::vector<CheckResult> results = validatePlugin(local(plugin.file), ValidationOptions{});
+        EXPECT_FALSE(validationPassed(results, false)) << plugin.file;
+        const CheckResult* result = find(results, plugin.check);
+        ASSERT_NE(result, nullptr);
+        EXPECT_EQ(result->status, CheckStatus::fail) << plugin.file << ": " << result->detail;
+        EXPECT_NE(result->detail.find(plugin.reason), std::string::npos) << plugin.file << ": " << result->detail;
+    }
+}
+
+TEST(ValidateTest, AWrongMagicSkipsEveryCheckThatNeedsARecord) {
+    const std::vector<CheckResult> results = validatePlugin(local(BROKEN_WRONG_MAGIC_FILE), ValidationOptions{});
+    EXPECT_EQ(find(results, "entry-version-0")->status, CheckStatus::pass);
+    EXPECT_EQ(find(results, "open-close")->status, CheckStatus::skip);
+    EXPECT_EQ(find(results, "process-32")->status, CheckStatus::skip);
+}
+
+TEST(ValidateTest, ASoundPluginOfAnotherMakePasses) {
+    const std::vector<CheckResult> results = validatePlugin(local(MINIMAL_SOUND_FILE), ValidationOptions{});
+    for (const CheckResult& result : results) {
+        EXPECT_NE(result.status, CheckStatus::fail) << result.name << ": " << result.detail;
+    }
+    EXPECT_TRUE(validationPassed(results, true));
+}
+
+TEST(ValidateTest, AMissingLibraryFailsToLoadAndSkipsTheRest) {
+    const std::vector<CheckResult> results = validatePlugin("./no-such-plugin.so", ValidationOptions{});
+    EXPECT_EQ(results.front().name, "load");
+    EXPECT_EQ(results.front().status, CheckStatus::fail);
+    EXPECT_EQ(results.back().status, CheckStatus::skip);
+}
+
+// ---- The host's guards ---------------------------------------------------------------------
+
+TEST(GuardedBufferTest, SeesWritesPastEitherEndAndMissingTerminators) {
+    GuardedBuffer buffer(9);
+    std::memcpy(buffer.data(), "12345678", 9);
+    EXPECT_TRUE(buffer.intact());
+    EXPECT_EQ(buffer.text(), "12345678");
+
+    GuardedBuffer unterminated(4, 'x');
+    EXPECT_EQ(unterminated.text(), std::nullopt);
+
+    GuardedBuffer overrun(9);
+    std::memcpy(overrun.data(), "GainOfTheSignal!", 17);
+    EXPECT_EQ(overrun.overrunAfter(), 8U);
+    EXPECT_EQ(overrun.overrunBefore(), 0U);
+
+    GuardedBuffer underrun(9);
+    underrun.data()[-3] = 0;
+    EXPECT_EQ(underrun.overrunBefore(), 3U);
+    EXPECT_FALSE(underrun.intact());
+}
+
+TEST(PluginInstanceTest, RefusesRecordsItCannotTrust) {
+    EffectRecord record{};
+    record.magic = recordMagic;
+    EXPECT_FALSE(recordProblems(record).empty()) << "null entries";
+    record.magic = 0x12345678;
+    ASSERT_EQ(recordProblems(record).size(), 1U);
+    EXPECT_EQ(recordProblems(record)[0], "magic is 0x12345678, not 0x56737450");
+
+    PluginLibrary library(quorvelPath);
+    PluginInstance instance(library.entry());
+    EffectRecord copy = instance.record();
+    copy.paramCount = -1;
+    copy.outputCount = 1000;
+    EXPECT_EQ(recordProblems(copy).size(), 2U);
+    EXPECT_TRUE(recordProblems(instance.record()).empty());
+
+    EXPECT_THROW((PluginInstance{library.entry(), refusingHostCallback}), HostError);
+}
+
+TEST(HostCallbackTest, AnswersVersionRateAndBlockSizeAndZeroToTheRest) {
+    hostSettings().sampleRate = 48000.0F;
+    hostSettings().blockSize = 256;
+    EXPECT_EQ(hostCallback(nullptr, hostReqVersion, 0, 0, nullptr, 0.0F), 2400);
+    EXPECT_EQ(hostCallback(nullptr, hostReqSampleRate, 0, 0, nullptr, 0.0F), 48000);
+    EXPECT_EQ(hostCallback(nullptr, hostReqBlockSize, 0, 0, nullptr, 0.0F), 256);
+    // A bogus record and pointer are never read.
+    auto* bogus = reinterpret_cast<EffectRecord*>(std::uintptr_t{16});
+    for (const std::int32_t request : {hostReqAutomate, hostReqTimeInfo, hostReqVendorText, 99, -1}) {
+        EXPECT_EQ(hostCallback(bogus, request, 7, 7, bogus, 1.0F), 0) << request;
+    }
+    EXPECT_EQ(refusingHostCallback(nullptr, hostReqVersion, 0, 0, nullptr, 0.0F), 0);
+}
+
+TEST(ParamSettingTest, NamesByTitleOrIndexAndRefusesWhatItCannotUse) {
+    PluginLibrary library(quorvelPath);
+    PluginInstance instance(library.entry());
+    EXPECT_EQ(parseParamSetting("LPeriod=0.25", false, instance).index, 3);
+    EXPECT_EQ(parseParamSetting("lperiod=0.25", false, instance).index, 3);
+    EXPECT_EQ(parseParamSetting("6=1", false, instance).index, 6);
+    const ParamSetting ramp = parseParamSetting("Tavenor=0:1", true, instance);
+    EXPECT_EQ(ramp.valueAt(0, 101), 0.0F);
+    EXPECT_EQ(ramp.valueAt(50, 101), 0.5F);
+    EXPECT_EQ(ramp.valueAt(100, 101), 1.0F);
+    EXPECT_EQ(ramp.valueAt(500, 101), 1.0F);
+
+    for (const char* bad : {"Nope=1", "7=0.5", "99999999999=0", "LDur", "=1", "LDur=x", "LDur=1.5", "LDur=-0.1",
+                            "LDur=nan"}) {
+        EXPECT_THROW(parseParamSetting(bad, false, instance), HostError) << bad;
+    }
+    EXPECT_THROW(parseParamSetting("LDur=1", true, instance), HostError);
+    EXPECT_THROW(parseParamSetting("LDur=0:2", true, instance), HostError);
+}
+
+}  // namespace

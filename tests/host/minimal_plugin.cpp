@@ -1,0 +1,127 @@
+#include "tests/host/minimal_plugin.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+#include <new>
+
+#include "framework/request_codes.h"
+
+namespace {
+
+struct MinimalEffect {
+    EffectRecord record{};  // first member: the record's address is the object's
+    Faults faults;
+    float gain = 0.5F;
+};
+
+MinimalEffect* owner(EffectRecord* record) {
+    return reinterpret_cast<MinimalEffect*>(record);
+}
+
+void copyText(void* ptr, const char* text) {
+    if (ptr != nullptr) {
+        std::strcpy(static_cast<char*>(ptr), text);
+    }
+}
+
+std::intptr_t dispatch(EffectRecord* record, std::int32_t request, std::int32_t index, std::intptr_t /*value*/,
+                       void* ptr, float /*opt*/) {
+    MinimalEffect* effect = owner(record);
+    switch (request) {
+    case reqClose:
+        delete effect;
+        return 1;
+    case reqParamTitle:
+        if (index == 0) {
+            copyText(ptr, effect->faults.overlongTitle ? "GainOfTheSignal!" : "Gain");
+        }
+        return 0;
+    case reqParamUnit:
+        if (index == 0) {
+            copyText(ptr, "x");
+        }
+        return 0;
+    case reqParamValueText:
+        if (index == 0) {
+            copyText(ptr, effect->gain > 0.5F ? "high" : "low");
+        }
+        return 0;
+    case reqProgramName:
+        copyText(ptr, "Only");
+        return 0;
+    case reqEffectName:
+    case reqProductText:
+        copyText(ptr, "Minimal");
+        return 1;
+    case reqVendorText:
+        copyText(ptr, "Test Bench");
+        return 1;
+    case reqVendorVersion:
+        return 1;
+    case reqInterfaceVersion:
+        return 2400;
+    default:
+        return 0;
+    }
+}
+
+void setParam(EffectRecord* record, std::int32_t index, float value) {
+    if (index == 0) {
+        owner(record)->gain = value;
+    }
+}
+
+float getParam(EffectRecord* record, std::int32_t index) {
+    return index == 0 ? owner(record)->gain : 0.0F;
+}
+
+template <typename Sample>
+void process(EffectRecord* record, Sample** inputs, Sample** outputs, std::int32_t frameCount) {
+    const MinimalEffect* effect = owner(record);
+    if (effect->faults.allocatesWhileProcessing) {
+        // Kept in a volatile so that the compiler cannot drop the allocation.
+        static void* volatile scratch = nullptr;
+        scratch = std::malloc(sizeof(Sample) * (static_cast<std::size_t>(frameCount) + 1));
+        std::free(scratch);
+    }
+    for (int c = 0; c < 2; ++c) {
+        for (std::int32_t k = 0; k < frameCount; ++k) {
+            outputs[c][k] = effect->faults.nanOutput ? std::numeric_limits<Sample>::quiet_NaN()
+                                                     : static_cast<Sample>(inputs[c][k] * effect->gain);
+        }
+    }
+}
+
+void processAccumulate(EffectRecord* /*record*/, float** /*inputs*/, float** /*outputs*/, std::int32_t /*frames*/) {}
+
+}  // namespace
+
+EffectRecord* createMinimalEffect(HostCallback host, const Faults& faults) {
+    if (host(nullptr, hostReqVersion, 0, 0, nullptr, 0.0F) == 0) {
+        return nullptr;
+    }
+    auto* effect = new (std::nothrow) MinimalEffect;
+    if (effect == nullptr) {
+        return nullptr;
+    }
+    effect->faults = faults;
+    EffectRecord& record = effect->record;
+    record.magic = faults.wrongMagic ? fourCharCode('B', 'a', 'd', '!') : recordMagic;
+    record.dispatchEntry = dispatch;
+    record.processAccumulateEntry = processAccumulate;
+    record.setParamEntry = setParam;
+    record.getParamEntry = getParam;
+    record.programCount = 1;
+    record.paramCount = 1;
+    record.inputCount = 2;
+    record.outputCount = 2;
+    record.flags = flagCanFloatReplacing | flagCanDoubleReplacing;
+    record.ioRatio = 1.0F;
+    record.uniqueId = fourCharCode('M', 'n', 'm', 'l');
+    record.version = 1;
+    record.processFloatEntry = process<float>;
+    record.processDoubleEntry = process<double>;
+    return &record;
+}

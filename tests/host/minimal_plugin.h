@@ -1,0 +1,19 @@
+// A minimal effect written straight against the record, without our framework: two inputs,
+// two outputs, one gain parameter, both precisions. The deliberately broken test plug-ins
+// are this effect with one fault each, chosen by the Faults they pass.
+#pragma once
+
+#include <cstdint>
+
+#include "framework/effect_record.h"
+
+struct Faults {
+    bool overlongTitle = false;         // writes a 16-character parameter title into a 9-byte buffer
+    bool nanOutput = false;             // processing writes NaN
+    bool wrongMagic = false;            // the record's magic is not the interface's
+    bool allocatesWhileProcessing = false;  // every process call allocates and frees heap memory
+};
+
+// The entry point's work: asks the host's version, and on a non-zero answer creates the
+// effect with `faults` and answers its record.
+EffectRecord* createMinimalEffect(HostCallback host, const Faults& faults);

@@ -433,7 +433,7 @@ public:
     int overridesCalled = 0;
 };
 
-TEST(ExtendedDefaultsTest, IdentityAndLayoutDefaultsWriteNothingUnasked) {
+TEST(ExtendedDefaultsTest, IdentityDefaultsAnswerZeroAndWriteNothing) {
     PlainEffect effect;
     char text[80];
     std::memset(text, 'x', sizeof text);
@@ -441,22 +441,6 @@ TEST(ExtendedDefaultsTest, IdentityAndLayoutDefaultsWriteNothingUnasked) {
         EXPECT_EQ(effect.dispatch(request, 0, 0, text, 0.0F), 0) << "request " << request;
     }
     EXPECT_EQ(std::string(text, sizeof text), std::string(sizeof text, 'x'));
-
-    // Request 69 stores null through every slot it is given, and skips a null slot address.
-    int layoutA = 0;
-    int layoutB = 0;
-    auto* in = reinterpret_cast<SpeakerLayout*>(&layoutA);
-    auto* out = reinterpret_cast<SpeakerLayout*>(&layoutB);
-    EXPECT_EQ(effect.dispatch(reqGetSpeakerLayout, 0, reinterpret_cast<std::intptr_t>(&in), &out, 0.0F), 0);
-    EXPECT_EQ(in, nullptr);
-    EXPECT_EQ(out, nullptr);
-    out = reinterpret_cast<SpeakerLayout*>(&layoutB);
-    EXPECT_EQ(effect.dispatch(reqGetSpeakerLayout, 0, 0, &out, 0.0F), 0);
-    EXPECT_EQ(out, nullptr);
-    in = reinterpret_cast<SpeakerLayout*>(&layoutA);
-    EXPECT_EQ(effect.dispatch(reqGetSpeakerLayout, 0, reinterpret_cast<std::intptr_t>(&in), nullptr, 0.0F), 0);
-    EXPECT_EQ(in, nullptr);
-    EXPECT_FALSE(effect.reportSpeakerLayout(nullptr, nullptr));
 }
 
 TEST(ExtendedDefaultsTest, CategoryFollowsTheInstrumentFlagAndSettingsStoreDirectly) {

@@ -86,7 +86,7 @@ bool AudioEffectX::matchSpeakerLayout(SpeakerLayout** to, const SpeakerLayout* f
     if (!freeSpeakerLayout(to)) {
         return false;
     }
-    if (!allocSpeakerLayout(to, from->count) || *to == nullptr) {
+    if (to == nullptr || !allocSpeakerLayout(to, from->count) || *to == nullptr) {
         return false;
     }
     SpeakerLayout& copy = **to;

@@ -17,6 +17,9 @@ public:
     // Waits for `work` to return; later calls do nothing.
     void join();
 
+    // Calling thread: lets another thread run.
+    static void yield();
+
 private:
     struct Handle;
     std::function<void()> work_;

@@ -18,3 +18,7 @@ void BackgroundThread::join() {
         handle_->thread.join();
     }
 }
+
+void BackgroundThread::yield() {
+    std::this_thread::yield();
+}

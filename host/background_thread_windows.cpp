@@ -33,3 +33,7 @@ void BackgroundThread::join() {
         handle_->thread = nullptr;
     }
 }
+
+void BackgroundThread::yield() {
+    SwitchToThread();
+}

@@ -19,3 +19,7 @@ IsolatedOutcome runIsolated(const std::function<std::string()>& work, const std:
 
 // Whether runIsolated() survives a crash of the work on this platform.
 bool isolationSurvivesCrashes();
+
+// Work thread. Notes where the work has got to ("request 50"), so that a crash or hang is
+// reported with the place it happened. Cheap enough to call before every request.
+void noteCheckProgress(const std::string& where);

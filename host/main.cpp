@@ -32,6 +32,8 @@ int main(int argc, char** argv) {
     CLI::App app{"Loads a plug-in of the Quorvel binary interface and inspects, renders, validates or benchmarks it.",
                  "quorvel-host"};
     app.require_subcommand(1);
+    // Arguments starting with a slash are paths, never options, on Windows too.
+    app.allow_windows_style_options(false);
 
     InfoOptions info;
     CLI::App* infoCommand = app.add_subcommand("info", "Show the plug-in's identity, channels, flags, programs and parameters");

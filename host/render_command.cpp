@@ -65,7 +65,7 @@ int runRender(const RenderOptions& options) {
     std::int64_t frames = 0;
     std::unique_ptr<WaveformSummary> summary;
     if (!options.plot.empty()) {
-        summary = std::make_unique<WaveformSummary>(source->frames());
+        summary = std::make_unique<WaveformSummary>(source->frames(), rate);
     }
     try {
         SoundFileWriter writer(options.output, instance.outputCount(), rate, encoding);
@@ -87,7 +87,7 @@ int runRender(const RenderOptions& options) {
                 options.output.c_str());
     if (summary) {
         const std::string title = effect + ": " + (options.input.empty() ? "built-in demo" : options.input);
-        plotWaveforms(*summary, rate, title, options.plot);
+        plotWaveforms(*summary, title, options.plot);
         std::printf("Plotted the waveforms to %s\n", options.plot.c_str());
     }
     return 0;

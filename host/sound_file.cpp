@@ -42,13 +42,22 @@ int majorFormatFor(const std::string& extension) {
     return 0;
 }
 
+// libsndfile's reason for a failure, as one line.
+std::string reason(SNDFILE* file) {
+    std::string text = sf_strerror(file);
+    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) {
+        text.pop_back();
+    }
+    return text;
+}
+
 }  // namespace
 
 SoundFileReader::SoundFileReader(const std::string& path) {
     SF_INFO info{};
     file_ = sf_open(path.c_str(), SFM_READ, &info);
     if (file_ == nullptr) {
-        throw HostError("cannot read '" + path + "': " + sf_strerror(nullptr));
+        throw HostError("cannot read '" + path + "': " + reason(nullptr));
     }
     channels_ = info.channels;
     sampleRate_ = info.samplerate;
@@ -91,7 +100,7 @@ SoundFileWriter::SoundFileWriter(const std::string& path, int channels, int samp
     }
     file_ = sf_open(path.c_str(), SFM_WRITE, &info);
     if (file_ == nullptr) {
-        throw HostError("cannot write '" + path + "': " + sf_strerror(nullptr));
+        throw HostError("cannot write '" + path + "': " + reason(nullptr));
     }
     // Integer formats clip loud samples instead of wrapping them around.
     sf_command(file_, SFC_SET_CLIPPING, nullptr, SF_TRUE);
@@ -105,13 +114,13 @@ SoundFileWriter::~SoundFileWriter() {
 
 void SoundFileWriter::write(const float* interleaved, std::int64_t count) {
     if (sf_writef_float(file_, interleaved, count) != count) {
-        throw HostError("cannot write '" + path_ + "': " + sf_strerror(file_));
+        throw HostError("cannot write '" + path_ + "': " + reason(file_));
     }
 }
 
 void SoundFileWriter::write(const double* interleaved, std::int64_t count) {
     if (sf_writef_double(file_, interleaved, count) != count) {
-        throw HostError("cannot write '" + path_ + "': " + sf_strerror(file_));
+        throw HostError("cannot write '" + path_ + "': " + reason(file_));
     }
 }
 

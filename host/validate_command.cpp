@@ -13,11 +13,11 @@ int runValidate(const ValidateOptions& options) {
     validation.strict = options.strict;
     if (!options.json) {
         std::printf("Validating %s%s\n", options.plugin.c_str(), options.strict ? " (strict)" : "");
-        std::printf("%-18s %-5s %s\n", "check", "result", "detail");
+        std::printf("%-18s %-6s %s\n", "check", "result", "detail");
         std::fflush(stdout);
         // Rows appear as checks finish: a crash that ends the host still leaves the earlier rows.
         validation.onResult = [](const CheckResult& result) {
-            std::printf("%-18s %-5s  %s\n", result.name.c_str(), statusText(result.status), result.detail.c_str());
+            std::printf("%-18s %-6s %s\n", result.name.c_str(), statusText(result.status), result.detail.c_str());
             std::fflush(stdout);
         };
     }

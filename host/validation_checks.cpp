@@ -11,6 +11,7 @@
 #include "framework/request_codes.h"
 #include "host/allocation_probe.h"
 #include "host/background_thread.h"
+#include "host/check_isolation.h"
 #include "host/guarded_buffer.h"
 #include "host/plugin_instance.h"
 #include "host/render.h"
@@ -211,6 +212,7 @@ CheckVerdict checkRequestSweep(PluginEntry entry) {
             continue;  // the last request, sent by close() below
         }
         GuardedBuffer buffer(sweepBufferSize(code));
+        noteCheckProgress("request " + std::to_string(code));
         instance.dispatch(code, 0, 0, buffer.data(), 0.0F);
         if (buffer.overrunAfter() > 0) {
             problems.push_back("request " + std::to_string(code) + " wrote " + std::to_string(buffer.overrunAfter()) +
@@ -321,6 +323,7 @@ CheckVerdict checkProcessing(PluginEntry entry) {
     }
     for (const float rate : sampleRates) {
         for (const std::int32_t block : blockSizes) {
+            noteCheckProgress(std::to_string(static_cast<int>(rate)) + " Hz, blocks of " + std::to_string(block));
             PluginInstance instance(entry);
             prepareForRender(instance, rate, block);
             Channels<Sample> channels(instance, block);
@@ -560,6 +563,11 @@ CheckVerdict checkThreadedParams(PluginEntry entry) {
                 writes.fetch_add(1, std::memory_order_relaxed);
             }
         });
+        // The writer must be running before the blocks start (but a stuck thread does not
+        // hold the check up for long).
+        for (int wait = 0; wait < 100000 && writes.load() == 0; ++wait) {
+            BackgroundThread::yield();
+        }
         for (std::int64_t block = 0; block < 400 && bad.empty(); ++block) {
             channels.fill(block * 256, 256);
             channels.process(instance, 256);
@@ -576,6 +584,7 @@ CheckVerdict checkThreadedParams(PluginEntry entry) {
 CheckVerdict checkOpenClose(PluginEntry entry) {
     constexpr int cycles = 1000;
     for (int cycle = 0; cycle < cycles; ++cycle) {
+        noteCheckProgress("cycle " + std::to_string(cycle + 1));
         try {
             PluginInstance instance(entry);
             instance.open();

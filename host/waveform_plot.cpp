@@ -10,8 +10,11 @@
 
 #include "host/subprocess.h"
 
-WaveformSummary::WaveformSummary(std::int64_t totalFrames, int columns)
-    : framesPerColumn_(std::max<std::int64_t>(1, (std::max<std::int64_t>(totalFrames, 1) + columns - 1) / columns)) {}
+WaveformSummary::WaveformSummary(std::int64_t totalFrames, double sampleRate, int columns)
+    : sampleRate_(sampleRate),
+      framesPerColumn_(std::max<std::int64_t>(1, (std::max<std::int64_t>(totalFrames, 1) + columns - 1) / columns)),
+      closeUpStart_(totalFrames / 2),
+      closeUpLength_(static_cast<std::int64_t>(sampleRate * 0.03)) {}
 
 template <typename Sample>
 void WaveformSummary::add(const Sample* const* inputs, int inputCount, const Sample* const* outputs,
@@ -36,6 +39,9 @@ void WaveformSummary::add(const Sample* const* inputs, int inputCount, const Sam
             if (std::isfinite(value)) {
                 peak_ = std::max(peak_, std::abs(value));
             }
+            if (position_ >= closeUpStart_ && position_ < closeUpStart_ + closeUpLength_) {
+                closeUp_.push_back(value);
+            }
         }
         column.seen = true;
     }
@@ -51,15 +57,28 @@ void WaveformSummary::onBlock(const double* const* inputs, int inputCount, const
     add(inputs, inputCount, outputs, outputCount, frameCount);
 }
 
-std::string WaveformSummary::dataLines(double sampleRate) const {
+std::string WaveformSummary::dataLines() const {
     std::string lines;
     char line[256];
     for (std::size_t c = 0; c < columns_.size(); ++c) {
         const Column& column = columns_[c];
-        const double seconds = static_cast<double>(c) * static_cast<double>(framesPerColumn_) / sampleRate;
+        const double seconds = static_cast<double>(c) * static_cast<double>(framesPerColumn_) / sampleRate_;
         std::snprintf(line, sizeof line, "%.6f %.6g %.6g %.6g %.6g %.6g %.6g %.6g %.6g\n", seconds, column.low[0],
                       column.high[0], column.low[1], column.high[1], column.low[2], column.high[2], column.low[3],
                       column.high[3]);
+        lines += line;
+    }
+    return lines;
+}
+
+std::string WaveformSummary::closeUpLines() const {
+    std::string lines;
+    char line[256];
+    for (std::size_t k = 0; k + traces <= closeUp_.size(); k += traces) {
+        const double milliseconds =
+            1000.0 * static_cast<double>(closeUpStart_ + static_cast<std::int64_t>(k / traces)) / sampleRate_;
+        std::snprintf(line, sizeof line, "%.4f %.6g %.6g %.6g %.6g\n", milliseconds, closeUp_[k], closeUp_[k + 1],
+                      closeUp_[k + 2], closeUp_[k + 3]);
         lines += line;
     }
     return lines;
@@ -81,24 +100,36 @@ std::string quoted(const std::string& text) {
 
 }  // namespace
 
-void plotWaveforms(const WaveformSummary& summary, double sampleRate, const std::string& title,
-                   const std::string& path) {
-    const double range = summary.peak() > 0.0 ? summary.peak() * 1.05 : 1.0;
-    std::string script = "$waves << EOD\n" + summary.dataLines(sampleRate) + "EOD\n";
-    script += "set terminal pngcairo size 1400,900 font 'sans,11'\n";
+void plotWaveforms(const WaveformSummary& summary, const std::string& title, const std::string& path) {
+    const double peak = summary.peak() > 0.0 ? summary.peak() * 1.05 : 1.0;
+    const std::string range = "[" + std::to_string(-peak) + ":" + std::to_string(peak) + "]";
+    std::string script = "$waves << EOD\n" + summary.dataLines() + "EOD\n";
+    script += "$closeup << EOD\n" + summary.closeUpLines() + "EOD\n";
+    script += "set terminal pngcairo size 1400,1100 font 'sans,11'\n";
     script += "set output " + quoted(path) + "\n";
-    script += "set multiplot layout 2,1 title " + quoted(title) + "\n";
-    script += "set grid\nset key top right\nset xlabel 'time (s)'\n";
-    script += "set yrange [" + std::to_string(-range) + ":" + std::to_string(range) + "]\n";
+    script += "set multiplot title " + quoted(title) + "\n";
+    script += "set grid\nset key top right\nset yrange " + range + "\n";
     script += "set style fill transparent solid 0.55 noborder\n";
     const char* sides[2] = {"left", "right"};
+    // The whole file, one side per row: the band between each column's lowest and highest.
+    script += "set xlabel 'time (s)'\nset size 1,0.33\n";
     for (int side = 0; side < 2; ++side) {
-        const int in = 2 + 2 * side;  // columns of the input's low and high
+        const int in = 2 + 2 * side;  // data columns of the input's low and high
         const int out = 6 + 2 * side;
+        script += std::string("set origin 0,") + (side == 0 ? "0.64" : "0.31") + "\n";
         script += std::string("set ylabel '") + sides[side] + "'\n";
         script += "plot $waves using 1:" + std::to_string(in) + ":" + std::to_string(in + 1) +
                   " with filledcurves lc rgb '#3182bd' title 'input', $waves using 1:" + std::to_string(out) + ":" +
                   std::to_string(out + 1) + " with filledcurves lc rgb '#e6550d' title 'output'\n";
+    }
+    // The close-ups side by side, sample by sample.
+    script += "set xlabel 'time (ms)'\nset size 0.5,0.30\n";
+    for (int side = 0; side < 2; ++side) {
+        script += std::string("set origin ") + (side == 0 ? "0" : "0.5") + ",0\n";
+        script += std::string("set ylabel '") + sides[side] + ", close-up'\n";
+        script += "plot $closeup using 1:" + std::to_string(2 + side) +
+                  " with lines lw 1.5 lc rgb '#3182bd' title 'input', $closeup using 1:" + std::to_string(4 + side) +
+                  " with lines lw 1.5 lc rgb '#e6550d' title 'output'\n";
     }
     script += "unset multiplot\n";
 

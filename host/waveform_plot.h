@@ -10,18 +10,23 @@
 
 class WaveformSummary : public RenderObserver {
 public:
-    // `totalFrames` frames are expected, summarised into at most `columns` columns, each
-    // holding the lowest and highest sample of its frames.
-    explicit WaveformSummary(std::int64_t totalFrames, int columns = 2000);
+    // `totalFrames` frames at `sampleRate` are expected, summarised into at most `columns`
+    // columns, each holding the lowest and highest sample of its frames. The 30 ms from the
+    // middle on are also kept sample by sample, for a close-up.
+    WaveformSummary(std::int64_t totalFrames, double sampleRate, int columns = 1200);
 
     void onBlock(const float* const* inputs, int inputCount, const float* const* outputs, int outputCount,
                  std::int32_t frameCount) override;
     void onBlock(const double* const* inputs, int inputCount, const double* const* outputs, int outputCount,
                  std::int32_t frameCount) override;
 
-    // The summary as gnuplot data lines: first frame of the column, then lowest and highest
-    // of input left, input right, output left, output right (NaN where a channel is absent).
-    std::string dataLines(double sampleRate) const;
+    // The summary as gnuplot data lines: the column's time in seconds, then lowest and
+    // highest of input left, input right, output left, output right (NaN where a channel is
+    // absent).
+    std::string dataLines() const;
+    // The close-up as gnuplot data lines: time in milliseconds, then input left, input right,
+    // output left, output right.
+    std::string closeUpLines() const;
     // The largest magnitude seen in any channel.
     double peak() const { return peak_; }
 
@@ -36,13 +41,17 @@ private:
     void add(const Sample* const* inputs, int inputCount, const Sample* const* outputs, int outputCount,
              std::int32_t frameCount);
 
+    double sampleRate_;
     std::int64_t framesPerColumn_;
+    std::int64_t closeUpStart_;
+    std::int64_t closeUpLength_;
     std::int64_t position_ = 0;
     std::vector<Column> columns_;
+    std::vector<double> closeUp_;  // traces values per frame
     double peak_ = 0.0;
 };
 
-// Main thread. Draws `summary` to the PNG file `path` with gnuplot, two panels (left and
-// right side), input and output overlaid. Throws HostError when gnuplot cannot be run or fails.
-void plotWaveforms(const WaveformSummary& summary, double sampleRate, const std::string& title,
-                   const std::string& path);
+// Main thread. Draws `summary` to the PNG file `path` with gnuplot: the whole of each side
+// (left above right), input and output overlaid, and below them a close-up of each side.
+// Throws HostError when gnuplot cannot be run or fails.
+void plotWaveforms(const WaveformSummary& summary, const std::string& title, const std::string& path);

@@ -1,16 +1,9 @@
 # Runs a command that must fail and checks how: a non-zero exit code (EXIT), exactly one line
-# on the error stream, matching PATTERN.
+# on the error stream, matching PATTERN. The command's words are joined by @@ in COMMAND, so
+# that none of them is taken for an option of cmake itself.
 #
-#   cmake -DEXIT=<code> -DPATTERN=<regex> -P expect_failure.cmake -- <command> [arguments...]
-set(command)
-set(collect OFF)
-foreach(index RANGE ${CMAKE_ARGC})
-    if(collect AND DEFINED CMAKE_ARGV${index})
-        list(APPEND command "${CMAKE_ARGV${index}}")
-    elseif("${CMAKE_ARGV${index}}" STREQUAL "--")
-        set(collect ON)
-    endif()
-endforeach()
+#   cmake -DEXIT=<code> -DPATTERN=<regex> -DCOMMAND=<word>@@<word>... -P expect_failure.cmake
+string(REPLACE "@@" ";" command "${COMMAND}")
 
 execute_process(COMMAND ${command} RESULT_VARIABLE code OUTPUT_VARIABLE out ERROR_VARIABLE err)
 string(REGEX REPLACE "\r?\n$" "" err "${err}")

@@ -11,6 +11,7 @@
 
 #include "framework/request_codes.h"
 #include "host/allocation_probe.h"
+#include "host/check_isolation.h"
 #include "host/commands.h"
 #include "host/guarded_buffer.h"
 #include "host/host_callback.h"
@@ -191,6 +192,18 @@ TEST(ValidateTest, EachBrokenPluginFailsTheCheckThatNamesItsFault) {
         EXPECT_EQ(result->status, CheckStatus::fail) << plugin.file << ": " << result->detail;
         EXPECT_NE(result->detail.find(plugin.reason), std::string::npos) << plugin.file << ": " << result->detail;
     }
+}
+
+TEST(ValidateTest, ACrashFailsItsCheckAndTheOthersStillRun) {
+    if (!isolationSurvivesCrashes()) {
+        GTEST_SKIP() << "checks run in the host's own process on this platform";
+    }
+    const std::vector<CheckResult> results = validatePlugin(local(BROKEN_CRASHING_FILE), ValidationOptions{});
+    const CheckResult* sweep = find(results, "request-sweep");
+    EXPECT_EQ(sweep->status, CheckStatus::fail);
+    EXPECT_NE(sweep->detail.find("crashed"), std::string::npos) << sweep->detail;
+    EXPECT_EQ(find(results, "process-32")->status, CheckStatus::pass);
+    EXPECT_EQ(find(results, "open-close")->status, CheckStatus::pass);
 }
 
 TEST(ValidateTest, AWrongMagicSkipsEveryCheckThatNeedsARecord) {

@@ -62,6 +62,12 @@ std::intptr_t dispatch(EffectRecord* record, std::int32_t request, std::int32_t 
         return 1;
     case reqInterfaceVersion:
         return 2400;
+    case reqVendorCall:
+        if (effect->faults.crashesOnVendorCall) {
+            static int* volatile nowhere = nullptr;
+            *nowhere = 1;
+        }
+        return 0;
     default:
         return 0;
     }

@@ -12,6 +12,7 @@ struct Faults {
     bool nanOutput = false;             // processing writes NaN
     bool wrongMagic = false;            // the record's magic is not the interface's
     bool allocatesWhileProcessing = false;  // every process call allocates and frees heap memory
+    bool crashesOnVendorCall = false;   // request 50 writes through a null pointer
 };
 
 // The entry point's work: asks the host's version, and on a non-zero answer creates the

@@ -5,8 +5,12 @@
 # compiler's runtime DLLs next to them.
 set(CMAKE_SYSTEM_NAME Windows)
 
-set(CMAKE_C_COMPILER ${QUORVEL_MINGW_TRIPLE}-gcc)
-set(CMAKE_CXX_COMPILER ${QUORVEL_MINGW_TRIPLE}-g++)
+# The win32 thread model's compilers where both models are installed: the posix model's
+# runtime would bring in winpthreads.
+find_program(QUORVEL_MINGW_CC NAMES ${QUORVEL_MINGW_TRIPLE}-gcc-win32 ${QUORVEL_MINGW_TRIPLE}-gcc REQUIRED)
+find_program(QUORVEL_MINGW_CXX NAMES ${QUORVEL_MINGW_TRIPLE}-g++-win32 ${QUORVEL_MINGW_TRIPLE}-g++ REQUIRED)
+set(CMAKE_C_COMPILER ${QUORVEL_MINGW_CC})
+set(CMAKE_CXX_COMPILER ${QUORVEL_MINGW_CXX})
 set(CMAKE_RC_COMPILER ${QUORVEL_MINGW_TRIPLE}-windres)
 set(CMAKE_OBJDUMP ${QUORVEL_MINGW_TRIPLE}-objdump)
 

@@ -11,7 +11,7 @@
 class DemoSignal : public AudioSource {
 public:
     static constexpr int rate = 44100;
-    static constexpr std::int64_t length = 4 * rate;
+    static constexpr std::int64_t length = std::int64_t{4} * rate;
 
     int channels() const override { return 2; }
     int sampleRate() const override { return rate; }

@@ -26,9 +26,7 @@ void addPrecisionAndBlock(CLI::App& command, int& precision, int& blockSize) {
         ->capture_default_str();
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int run(int argc, char** argv) {
     CLI::App app{"Loads a plug-in of the Quorvel binary interface and inspects, renders, validates or benchmarks it.",
                  "quorvel-host"};
     app.require_subcommand(1);
@@ -93,6 +91,17 @@ int main(int argc, char** argv) {
         return runBench(bench);
     } catch (const std::exception& error) {
         std::fprintf(stderr, "quorvel-host: %s\n", error.what());
+        return failure;
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    try {
+        return run(argc, argv);
+    } catch (...) {
+        std::fprintf(stderr, "quorvel-host: an unexpected error ended the run\n");
         return failure;
     }
 }

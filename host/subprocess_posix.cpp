@@ -8,8 +8,6 @@
 
 #include "host/subprocess.h"
 
-extern char** environ;
-
 ProgramResult runProgram(const std::string& program, const std::vector<std::string>& arguments) {
     ProgramResult result;
     int errorPipe[2];
@@ -26,6 +24,7 @@ ProgramResult runProgram(const std::string& program, const std::vector<std::stri
     std::vector<std::string> words{program};
     words.insert(words.end(), arguments.begin(), arguments.end());
     std::vector<char*> argv;
+    argv.reserve(words.size() + 1);
     for (std::string& word : words) {
         argv.push_back(word.data());
     }

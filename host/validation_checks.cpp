@@ -482,13 +482,13 @@ CheckVerdict compareBothPrecisions(PluginEntry entry, bool randomSplits, bool in
         canDouble = probe.canProcessDouble();
     }
     if (canFloat) {
-        const CheckVerdict verdict = compareVariant<float>(entry, randomSplits, inPlace, onMismatch);
+        CheckVerdict verdict = compareVariant<float>(entry, randomSplits, inPlace, onMismatch);
         if (verdict.status != CheckStatus::pass) {
             return verdict;
         }
     }
     if (canDouble) {
-        const CheckVerdict verdict = compareVariant<double>(entry, randomSplits, inPlace, onMismatch);
+        CheckVerdict verdict = compareVariant<double>(entry, randomSplits, inPlace, onMismatch);
         if (verdict.status != CheckStatus::pass) {
             return verdict;
         }

@@ -33,8 +33,8 @@ public:
 private:
     static constexpr int traces = 4;  // input left, input right, output left, output right
     struct Column {
-        double low[traces];
-        double high[traces];
+        double low[traces]{};
+        double high[traces]{};
         bool seen = false;
     };
     template <typename Sample>

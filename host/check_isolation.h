@@ -13,8 +13,8 @@ struct IsolatedOutcome {
 
 // Main thread. Runs `work` and answers its outcome. On POSIX systems `work` runs in a child
 // process (a fork of this one), so a crash or a hang past `timeoutSeconds` ends only the child.
-// On Windows it runs in this process: a crash there prints one line naming `label` and ends
-// the host with exit code 1, and hangs are not timed.
+// On Windows (and under ThreadSanitizer) it runs in this process: a crash there ends the
+// host (on Windows after one line naming `label`), and hangs are not timed.
 IsolatedOutcome runIsolated(const std::function<std::string()>& work, const std::string& label, int timeoutSeconds);
 
 // Whether runIsolated() survives a crash of the work on this platform.

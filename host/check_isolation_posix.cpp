@@ -127,7 +127,8 @@ IsolatedOutcome runIsolated(const std::function<std::string()>& work, const std:
     } else if (!error.empty()) {
         outcome.failure = "the host failed: " + error;
     } else if (!answered) {
-        outcome.failure = "ended without a verdict" + where;
+        // The plug-in ended the process (exit(), or a sanitizer's report of a fault).
+        outcome.failure = "crashed (the process exited with code " + std::to_string(WEXITSTATUS(status)) + ")" + where;
     } else {
         outcome.completed = true;
     }

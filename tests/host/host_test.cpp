@@ -106,7 +106,7 @@ std::vector<Sample> processDirectly(const std::string& inputPath) {
 
 template <typename Sample>
 void expectRenderMatchesDirectProcessing(int precision) {
-    const std::string input = scratchFile("render-input.wav").string();
+    const std::string input = scratchFile("render-input-" + std::to_string(precision) + ".wav").string();
     const std::string output = scratchFile("render-output-" + std::to_string(precision) + ".wav").string();
     writeInput(input);
 

@@ -1,10 +1,12 @@
 #include "tests/host/minimal_plugin.h"
 
+#include <atomic>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <new>
+#include <type_traits>
 
 #include "framework/request_codes.h"
 
@@ -13,8 +15,11 @@ namespace {
 struct MinimalEffect {
     EffectRecord record{};  // first member: the record's address is the object's
     Faults faults;
-    float gain = 0.5F;
+    std::atomic<float> gain{0.5F};  // written from any thread, read while processing
 };
+
+// The record is the first member of a standard-layout object, so its address is the object's.
+static_assert(std::is_standard_layout_v<MinimalEffect>);
 
 MinimalEffect* owner(EffectRecord* record) {
     return reinterpret_cast<MinimalEffect*>(record);
@@ -45,7 +50,7 @@ std::intptr_t dispatch(EffectRecord* record, std::int32_t request, std::int32_t 
         return 0;
     case reqParamValueText:
         if (index == 0) {
-            copyText(ptr, effect->gain > 0.5F ? "high" : "low");
+            copyText(ptr, effect->gain.load() > 0.5F ? "high" : "low");
         }
         return 0;
     case reqProgramName:
@@ -76,17 +81,18 @@ std::intptr_t dispatch(EffectRecord* record, std::int32_t request, std::int32_t 
 
 void setParam(EffectRecord* record, std::int32_t index, float value) {
     if (index == 0) {
-        owner(record)->gain = value;
+        owner(record)->gain.store(value, std::memory_order_relaxed);
     }
 }
 
 float getParam(EffectRecord* record, std::int32_t index) {
-    return index == 0 ? owner(record)->gain : 0.0F;
+    return index == 0 ? owner(record)->gain.load(std::memory_order_relaxed) : 0.0F;
 }
 
 template <typename Sample>
 void process(EffectRecord* record, Sample** inputs, Sample** outputs, std::int32_t frameCount) {
     const MinimalEffect* effect = owner(record);
+    const double gain = effect->gain.load(std::memory_order_relaxed);
     if (effect->faults.allocatesWhileProcessing) {
         // Kept in a volatile so that the compiler cannot drop the allocation.
         static void* volatile scratch = nullptr;
@@ -96,7 +102,7 @@ void process(EffectRecord* record, Sample** inputs, Sample** outputs, std::int32
     for (int c = 0; c < 2; ++c) {
         for (std::int32_t k = 0; k < frameCount; ++k) {
             outputs[c][k] = effect->faults.nanOutput ? std::numeric_limits<Sample>::quiet_NaN()
-                                                     : static_cast<Sample>(inputs[c][k] * effect->gain);
+                                                     : static_cast<Sample>(inputs[c][k] * gain);
         }
     }
 }

@@ -10,6 +10,9 @@ ProgramResult runProgram(const std::string& program, const std::vector<std::stri
         command += " \"" + argument + "\"";
     }
     command += " 2>&1 >NUL";
+    // The command interpreter drops the first and the last quote of a command line that
+    // starts with one: a pair around the whole line keeps the quotes inside it.
+    command = "\"" + command + "\"";
     ProgramResult result;
     FILE* pipe = _popen(command.c_str(), "r");
     if (pipe == nullptr) {

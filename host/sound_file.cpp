@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <vector>
 
 #include "host/plugin_instance.h"
 
@@ -19,6 +20,27 @@ std::string extensionOf(const std::string& path) {
     std::transform(extension.begin(), extension.end(), extension.begin(),
                    [](unsigned char c) { return std::tolower(c); });
     return extension;
+}
+
+// The usual extensions of the major formats this libsndfile writes, as ".wav, .aiff, ...".
+std::string knownExtensions() {
+    std::vector<std::string> extensions;
+    int count = 0;
+    sf_command(nullptr, SFC_GET_FORMAT_MAJOR_COUNT, &count, sizeof count);
+    for (int k = 0; k < count; ++k) {
+        SF_FORMAT_INFO info{};
+        info.format = k;
+        sf_command(nullptr, SFC_GET_FORMAT_MAJOR, &info, sizeof info);
+        if (info.extension != nullptr &&
+            std::find(extensions.begin(), extensions.end(), info.extension) == extensions.end()) {
+            extensions.emplace_back(info.extension);
+        }
+    }
+    std::string list;
+    for (const std::string& extension : extensions) {
+        list += (list.empty() ? "." : ", .") + extension;
+    }
+    return list;
 }
 
 // The major format whose usual extension is `extension`, as libsndfile lists them; 0 if none.
@@ -81,7 +103,8 @@ SoundFileWriter::SoundFileWriter(const std::string& path, int channels, int samp
     const std::string extension = extensionOf(path);
     const int major = majorFormatFor(extension);
     if (major == 0) {
-        throw HostError("cannot tell an audio format from the name '" + path + "' (use .wav, .aiff, .flac, ...)");
+        throw HostError("cannot tell an audio format from the name '" + path + "' (this build writes " +
+                        knownExtensions() + ")");
     }
     SF_INFO info{};
     info.channels = channels;

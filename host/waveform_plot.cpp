@@ -155,6 +155,7 @@ void plotWaveforms(const WaveformSummary& summary, const std::string& title, con
             reason.pop_back();
         }
         reason = reason.substr(reason.find_last_of('\n') + 1);
-        throw HostError("gnuplot could not draw " + path + ": " + (reason.empty() ? "it failed" : reason));
+        throw HostError("gnuplot could not draw " + path + ": " + (reason.empty() ? "it failed" : reason) +
+                        " (--plot needs gnuplot on the PATH)");
     }
 }

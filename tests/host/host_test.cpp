@@ -16,7 +16,9 @@
 #include "host/guarded_buffer.h"
 #include "host/host_callback.h"
 #include "host/param_settings.h"
+#include "host/plugin_info.h"
 #include "host/plugin_instance.h"
+#include "host/render.h"
 #include "host/sound_file.h"
 #include "host/validation.h"
 
@@ -301,6 +303,36 @@ TEST(ParamSettingTest, NamesByTitleOrIndexAndRefusesWhatItCannotUse) {
     }
     EXPECT_THROW(parseParamSetting("LDur=1", true, instance), HostError);
     EXPECT_THROW(parseParamSetting("LDur=0:2", true, instance), HostError);
+}
+
+TEST(PluginInfoTest, DescribesTheEffectAsTheHostSeesIt) {
+    PluginLibrary library(quorvelPath);
+    PluginInstance instance(library.entry());
+    const PluginInfo info = describePlugin(instance);
+    EXPECT_EQ(info.effectName, "Tavenor");
+    EXPECT_EQ(info.vendor, "Halvorn Media Technologies");
+    EXPECT_EQ(info.vendorVersion, 1000);
+    EXPECT_EQ(fourCharText(info.uniqueId), "Tvnr");
+    EXPECT_EQ(info.interfaceVersion, 2400);
+    EXPECT_EQ(flagNames(info.flags), (std::vector<std::string>{"canFloatReplacing", "canDoubleReplacing"}));
+    EXPECT_EQ(info.programs, std::vector<std::string>{"Default"});
+    ASSERT_EQ(info.params.size(), 7U);
+    EXPECT_EQ(info.params[3].title, "LPeriod");
+    EXPECT_EQ(info.params[5].value, 1.0F);
+    EXPECT_TRUE(info.params[6].automatable);
+    EXPECT_TRUE(info.problems.empty());
+    EXPECT_EQ(instance.dispatch(reqCurrentProgram), 0) << "the current program is selected again";
+
+    EXPECT_EQ(flagNames(0x4010), (std::vector<std::string>{"canFloatReplacing", "0x4000"}));
+    EXPECT_EQ(fourCharText(0x41000A7F), "A...");
+    EXPECT_EQ(categoryName(2), "instrument");
+}
+
+TEST(RenderTest, AMonoSourceFeedsEveryInputAndMissingChannelsAreSilent) {
+    EXPECT_EQ(sourceChannelFor(0, 1), 0);
+    EXPECT_EQ(sourceChannelFor(1, 1), 0);
+    EXPECT_EQ(sourceChannelFor(1, 2), 1);
+    EXPECT_EQ(sourceChannelFor(2, 2), -1);
 }
 
 }  // namespace

@@ -6,7 +6,8 @@
 
 // Asks the host for its version (host request 1, the only request sent with a null record);
 // on the answer 0 creates nothing and answers null. Otherwise creates one effect and answers
-// the address of its record, or null when it cannot be created. Exported undecorated as
-// `VSTPluginMain` and as `main`, one function in the platform's default calling convention.
+// the address of its record, or null when it cannot be created. A null callback creates
+// nothing and answers null. Exported undecorated as `VSTPluginMain` and as `main`, one
+// function in the platform's default calling convention.
 // Called on any host thread; it keeps no state, so concurrent calls are independent.
 extern "C" EffectRecord* VSTPluginMain(HostCallback host) noexcept;

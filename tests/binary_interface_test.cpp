@@ -52,6 +52,9 @@ TEST_F(BinaryInterfaceTest, VersionAnswerZeroCreatesNothing) {
     EXPECT_EQ(asked.value, 0);
     EXPECT_EQ(asked.ptr, nullptr);
     EXPECT_EQ(asked.opt, 0.0F);
+
+    // No callback at all: there is nobody to ask, so nothing is created either.
+    EXPECT_EQ(entry(nullptr), nullptr);
 }
 
 TEST_F(BinaryInterfaceTest, AnyNonZeroVersionYieldsAQuorvelRecordAfterOneRequest) {

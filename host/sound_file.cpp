@@ -22,15 +22,22 @@ std::string extensionOf(const std::string& path) {
     return extension;
 }
 
+// The major formats this libsndfile knows, in its own order.
+std::vector<SF_FORMAT_INFO> majorFormats() {
+    int count = 0;
+    sf_command(nullptr, SFC_GET_FORMAT_MAJOR_COUNT, &count, sizeof count);
+    std::vector<SF_FORMAT_INFO> formats(static_cast<std::size_t>(std::max(count, 0)));
+    for (int k = 0; k < count; ++k) {
+        formats[static_cast<std::size_t>(k)].format = k;
+        sf_command(nullptr, SFC_GET_FORMAT_MAJOR, &formats[static_cast<std::size_t>(k)], sizeof(SF_FORMAT_INFO));
+    }
+    return formats;
+}
+
 // The usual extensions of the major formats this libsndfile writes, as ".wav, .aiff, ...".
 std::string knownExtensions() {
     std::vector<std::string> extensions;
-    int count = 0;
-    sf_command(nullptr, SFC_GET_FORMAT_MAJOR_COUNT, &count, sizeof count);
-    for (int k = 0; k < count; ++k) {
-        SF_FORMAT_INFO info{};
-        info.format = k;
-        sf_command(nullptr, SFC_GET_FORMAT_MAJOR, &info, sizeof info);
+    for (const SF_FORMAT_INFO& info : majorFormats()) {
         if (info.extension != nullptr &&
             std::find(extensions.begin(), extensions.end(), info.extension) == extensions.end()) {
             extensions.emplace_back(info.extension);
@@ -51,12 +58,7 @@ int majorFormatFor(const std::string& extension) {
     if (extension == "oga") {
         return SF_FORMAT_OGG;
     }
-    int count = 0;
-    sf_command(nullptr, SFC_GET_FORMAT_MAJOR_COUNT, &count, sizeof count);
-    for (int k = 0; k < count; ++k) {
-        SF_FORMAT_INFO info{};
-        info.format = k;
-        sf_command(nullptr, SFC_GET_FORMAT_MAJOR, &info, sizeof info);
+    for (const SF_FORMAT_INFO& info : majorFormats()) {
         if (info.extension != nullptr && extension == info.extension) {
             return info.format;
         }

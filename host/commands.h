@@ -1,16 +1,36 @@
-// The four commands of quorvel-host. Each answers the process exit code (0 success, 1
-// failure) and throws HostError for a failure that one line explains.
+// The four commands of quorvel-host. Each registers its own options on the CLI11 app and
+// answers what runs it. A run answers the process exit code (0 success, 1 failure) and throws
+// UsageError (exit 2) or HostError (exit 1) for a failure that one line explains.
 #pragma once
 
+#include <CLI/CLI.hpp>
+
+#include <functional>
 #include <string>
 #include <vector>
 
-#include "host/plugin_library.h"
+// One subcommand of quorvel-host: the CLI11 subcommand it registered and what runs it (answers the exit code).
+struct Subcommand {
+    CLI::App* command = nullptr;
+    std::function<int()> run;
+};
+Subcommand addInfoCommand(CLI::App& app);      // host/info_command.cpp
+Subcommand addRenderCommand(CLI::App& app);    // host/render_command.cpp
+Subcommand addValidateCommand(CLI::App& app);  // host/validate_command.cpp
+Subcommand addBenchCommand(CLI::App& app);     // host/bench_command.cpp
+
+// The default for --timeout: the longest a single plug-in call may take before it counts as hung.
+inline constexpr double defaultCallTimeoutSeconds = 60.0;
 
 struct InfoOptions {
     std::string plugin;
     bool json = false;
+    double timeoutSeconds = defaultCallTimeoutSeconds;
 };
+
+// How samples are stored in the rendered file; `automatic` is 32-bit float (64-bit float with
+// --precision 64) where the format can, else the nearest it has.
+enum class EncodingChoice { automatic, pcm16, pcm24, float32, float64 };
 
 struct RenderOptions {
     std::string plugin;
@@ -20,7 +40,11 @@ struct RenderOptions {
     std::vector<std::string> ramps;  // NAME=FROM:TO
     int precision = 32;
     int blockSize = 512;
-    std::string plot;  // PNG path, empty for none
+    std::string plot;  // picture path (.png, .svg, .pdf), empty for none
+    EncodingChoice encoding = EncodingChoice::automatic;
+    double tailSeconds = 0.0;  // silence rendered after the input
+    bool strict = false;       // non-finite output samples fail the render
+    double timeoutSeconds = defaultCallTimeoutSeconds;
 };
 
 struct ValidateOptions {
@@ -36,12 +60,11 @@ struct BenchOptions {
     std::vector<std::string> sets;
     float sampleRate = 44100.0F;
     double seconds = 1.0;
+    double timeoutSeconds = defaultCallTimeoutSeconds;
 };
 
+// Main thread. Each command's work, as its subcommand runs it.
 int runInfo(const InfoOptions& options);
 int runRender(const RenderOptions& options);
 int runValidate(const ValidateOptions& options);
 int runBench(const BenchOptions& options);
-
-// Loads `library` and answers its entry point; throws HostError saying why it cannot.
-PluginEntry requireEntry(PluginLibrary& library, const std::string& path);

@@ -1,11 +1,15 @@
 // quorvel-host info: what the plug-in says about itself, as a report or as JSON.
 #include <nlohmann/json.hpp>
 
+#include <cstdarg>
 #include <cstdio>
-#include <iostream>
+#include <memory>
 
+#include "host/check_isolation.h"
+#include "host/command_options.h"
 #include "host/commands.h"
 #include "host/plugin_info.h"
+#include "host/supervised_run.h"
 
 namespace {
 
@@ -15,7 +19,17 @@ std::string hex32(std::int32_t value) {
     return text;
 }
 
-void printJson(const std::string& path, const PluginInfo& info) {
+// printf into a string.
+__attribute__((format(printf, 2, 3))) void append(std::string& text, const char* format, ...) {
+    char line[1024];
+    va_list arguments;
+    va_start(arguments, format);
+    std::vsnprintf(line, sizeof line, format, arguments);
+    va_end(arguments);
+    text += line;
+}
+
+std::string jsonReport(const std::string& path, const PluginInfo& info) {
     nlohmann::json params = nlohmann::json::array();
     for (const ParamInfo& param : info.params) {
         params.push_back({{"index", param.index},
@@ -44,67 +58,84 @@ void printJson(const std::string& path, const PluginInfo& info) {
         {"problems", info.problems},
     };
     // Texts from a plug-in need not be UTF-8: bad bytes become replacement characters.
-    std::cout << report.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
+    return report.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
 }
 
-void printReport(const std::string& path, const PluginInfo& info) {
+// The report as a table; texts from the plug-in with control characters escaped.
+std::string textReport(const std::string& path, const PluginInfo& info) {
+    std::string out;
     std::string flags;
     for (const std::string& name : flagNames(info.flags)) {
         flags += " " + name;
     }
-    std::printf("Plug-in           %s\n", path.c_str());
-    std::printf("Effect name       %s\n", info.effectName.c_str());
-    std::printf("Vendor            %s\n", info.vendor.c_str());
-    std::printf("Product           %s\n", info.product.c_str());
-    std::printf("Vendor version    %d\n", info.vendorVersion);
-    std::printf("Unique id         '%s' (%s)\n", fourCharText(info.uniqueId).c_str(), hex32(info.uniqueId).c_str());
-    std::printf("Interface         %d\n", info.interfaceVersion);
-    std::printf("Record version    %d\n", info.version);
-    std::printf("Category          %s (%d)\n", categoryName(info.category).c_str(), info.category);
-    std::printf("Channels          %d in, %d out\n", info.inputs, info.outputs);
-    std::printf("Flags             %s%s\n", hex32(info.flags).c_str(), flags.c_str());
-    std::printf("Latency           %d samples\n", info.latency);
-    std::printf("Programs          %zu\n", info.programs.size());
+    append(out, "Plug-in           %s\n", printableText(path).c_str());
+    append(out, "Effect name       %s\n", printableText(info.effectName).c_str());
+    append(out, "Vendor            %s\n", printableText(info.vendor).c_str());
+    append(out, "Product           %s\n", printableText(info.product).c_str());
+    append(out, "Vendor version    %d\n", info.vendorVersion);
+    append(out, "Unique id         '%s' (%s)\n", fourCharText(info.uniqueId).c_str(), hex32(info.uniqueId).c_str());
+    append(out, "Interface         %d\n", info.interfaceVersion);
+    append(out, "Record version    %d\n", info.version);
+    append(out, "Category          %s (%d)\n", categoryName(info.category).c_str(), info.category);
+    append(out, "Channels          %d in, %d out\n", info.inputs, info.outputs);
+    append(out, "Flags             %s%s\n", hex32(info.flags).c_str(), flags.c_str());
+    append(out, "Latency           %d samples\n", info.latency);
+    append(out, "Programs          %zu\n", info.programs.size());
     for (std::size_t p = 0; p < info.programs.size(); ++p) {
-        std::printf("  %-5zu %s\n", p, info.programs[p].c_str());
+        append(out, "  %-5zu %s\n", p, printableText(info.programs[p]).c_str());
     }
-    std::printf("Parameters        %zu\n", info.params.size());
+    append(out, "Parameters        %zu\n", info.params.size());
     if (!info.params.empty()) {
-        std::printf("  %-5s %-9s %-10s %-10s %-8s %s\n", "index", "title", "value", "text", "unit", "automatable");
+        append(out, "  %-5s %-9s %-10s %-10s %-8s %s\n", "index", "title", "value", "text", "unit", "automatable");
         for (const ParamInfo& param : info.params) {
-            std::printf("  %-5d %-9s %-10.6f %-10s %-8s %s\n", param.index, param.title.c_str(),
-                        static_cast<double>(param.value), param.valueText.c_str(), param.unit.c_str(),
+            append(out, "  %-5d %-9s %-10.6f %-10s %-8s %s\n", param.index, printableText(param.title).c_str(),
+                        static_cast<double>(param.value), printableText(param.valueText).c_str(), printableText(param.unit).c_str(),
                         param.automatable ? "yes" : "no");
         }
     }
-    for (const std::string& problem : info.problems) {
-        std::fprintf(stderr, "quorvel-host: warning: %s\n", problem.c_str());
-    }
+    return out;
 }
+
+// Separates the warnings from the report in the supervised work's answer; the warnings have
+// their control characters escaped, so it cannot occur in them.
+constexpr char reportStart = '\x1d';
 
 }  // namespace
 
 int runInfo(const InfoOptions& options) {
-    PluginLibrary library(options.plugin);
-    PluginInstance instance(requireEntry(library, options.plugin));
-    instance.open();
-    const PluginInfo info = describePlugin(instance);
-    instance.close();
-    if (options.json) {
-        printJson(options.plugin, info);
-    } else {
-        printReport(options.plugin, info);
+    const std::string reply = runSupervised(
+        [&options]() {
+            PluginLibrary library(options.plugin);
+            noteCheckProgress("the entry point");
+            PluginInstance instance(requireEntry(library, options.plugin));
+            instance.noteRequests(true);
+            instance.open();
+            const PluginInfo info = describePlugin(instance);
+            instance.close();
+            std::string warnings;
+            for (const std::string& problem : info.problems) {
+                warnings += printableText(problem) + "\n";
+            }
+            return warnings + reportStart +
+                   (options.json ? jsonReport(options.plugin, info) : textReport(options.plugin, info));
+        },
+        "info", options.timeoutSeconds);
+    const std::size_t split = reply.find(reportStart);
+    std::fputs(reply.c_str() + split + 1, stdout);
+    for (std::size_t start = 0; start < split;) {
+        const std::size_t end = reply.find('\n', start);
+        std::fprintf(stderr, "quorvel-host info: warning: %s\n", reply.substr(start, end - start).c_str());
+        start = end + 1;
     }
     return 0;
 }
 
-PluginEntry requireEntry(PluginLibrary& library, const std::string& path) {
-    if (!library.loaded()) {
-        throw HostError("cannot load the plug-in '" + path + "': " + library.error());
-    }
-    PluginEntry entry = library.entry();
-    if (entry == nullptr) {
-        throw HostError("'" + path + "' is no plug-in: " + library.error());
-    }
-    return entry;
+Subcommand addInfoCommand(CLI::App& app) {
+    auto options = std::make_shared<InfoOptions>();
+    CLI::App* command =
+        app.add_subcommand("info", "Show the plug-in's identity, channels, flags, programs and parameters");
+    addPluginOption(*command, options->plugin);
+    command->add_flag("--json", options->json, "Print JSON instead of a report");
+    addTimeoutOption(*command, options->timeoutSeconds);
+    return {command, [options]() { return runInfo(*options); }};
 }

@@ -3,27 +3,35 @@
 #include <CLI/CLI.hpp>
 
 #include <cstdio>
+#include <cstring>
 #include <exception>
+#include <string>
+#include <vector>
 
+#include "host/command_options.h"
 #include "host/commands.h"
-#include "host/plugin_instance.h"
+#include "host/usage_error.h"
 
 namespace {
 
-constexpr int usageError = 2;
-constexpr int failure = 1;
-
-void addPlugin(CLI::App& command, std::string& plugin) {
-    command.add_option("PLUGIN", plugin, "The plug-in library (.so, .dll)")->required();
+// The subcommand named on the command line, or null.
+const Subcommand* namedCommand(const std::vector<Subcommand>& commands, int argc, char** argv) {
+    for (int k = 1; k < argc; ++k) {
+        for (const Subcommand& command : commands) {
+            if (command.command->get_name() == argv[k]) {
+                return &command;
+            }
+        }
+    }
+    return nullptr;
 }
 
-void addPrecisionAndBlock(CLI::App& command, int& precision, int& blockSize) {
-    command.add_option("--precision", precision, "Sample precision in bits: 32 or 64")
-        ->check(CLI::IsMember({32, 64}))
-        ->capture_default_str();
-    command.add_option("--block", blockSize, "Frames per processing block")
-        ->check(CLI::Range(1, 1 << 20))
-        ->capture_default_str();
+std::string commandList(const std::vector<Subcommand>& commands) {
+    std::string list;
+    for (const Subcommand& command : commands) {
+        list += (list.empty() ? "" : ", ") + command.command->get_name();
+    }
+    return list;
 }
 
 int run(int argc, char** argv) {
@@ -32,67 +40,48 @@ int run(int argc, char** argv) {
     app.require_subcommand(1);
     // Arguments starting with a slash are paths, never options, on Windows too.
     app.allow_windows_style_options(false);
+    app.set_version_flag("--version", std::string("quorvel-host ") + QUORVEL_VERSION);
+    const std::vector<Subcommand> commands = {addInfoCommand(app), addRenderCommand(app), addValidateCommand(app),
+                                              addBenchCommand(app)};
 
-    InfoOptions info;
-    CLI::App* infoCommand = app.add_subcommand("info", "Show the plug-in's identity, channels, flags, programs and parameters");
-    addPlugin(*infoCommand, info.plugin);
-    infoCommand->add_flag("--json", info.json, "Print JSON instead of a report");
-
-    RenderOptions render;
-    CLI::App* renderCommand = app.add_subcommand("render", "Process an audio file (or the built-in demo) into a file");
-    addPlugin(*renderCommand, render.plugin);
-    renderCommand->add_option("-i,--input", render.input, "Input audio file (any format libsndfile reads); "
-                                                          "without it, the built-in demo signal");
-    renderCommand->add_option("-o,--output", render.output, "Output file; its extension names the format")->required();
-    renderCommand->add_option("--set", render.sets, "Set a parameter, by title or index: NAME=VALUE (0..1)");
-    renderCommand->add_option("--ramp", render.ramps, "Move a parameter linearly over the file: NAME=FROM:TO");
-    addPrecisionAndBlock(*renderCommand, render.precision, render.blockSize);
-    renderCommand->add_option("--plot", render.plot, "Draw input and output waveforms to this PNG (needs gnuplot)");
-
-    ValidateOptions validate;
-    CLI::App* validateCommand = app.add_subcommand("validate", "Run the conformance and robustness checks");
-    addPlugin(*validateCommand, validate.plugin);
-    validateCommand->add_flag("--strict", validate.strict, "Count warnings as failures");
-    validateCommand->add_flag("--json", validate.json, "Print JSON instead of a table");
-
-    BenchOptions bench;
-    CLI::App* benchCommand = app.add_subcommand("bench", "Measure frames per second and the real-time factor");
-    addPlugin(*benchCommand, bench.plugin);
-    addPrecisionAndBlock(*benchCommand, bench.precision, bench.blockSize);
-    benchCommand->add_option("--set", bench.sets, "Set a parameter, by title or index: NAME=VALUE (0..1)");
-    benchCommand->add_option("--rate", bench.sampleRate, "Sample rate told to the plug-in, in Hz")
-        ->check(CLI::Range(1.0F, 1.0e7F))
-        ->capture_default_str();
-    benchCommand->add_option("--seconds", bench.seconds, "Least time to measure for, in seconds")
-        ->check(CLI::Range(0.0, 3600.0))
-        ->capture_default_str();
-
+    const Subcommand* named = namedCommand(commands, argc, argv);
+    if (named == nullptr && argc > 1 && argv[1][0] != '-') {
+        std::fprintf(stderr, "quorvel-host: unknown command '%s'; the commands are %s (see quorvel-host --help)\n",
+                     argv[1], commandList(commands).c_str());
+        return exitUsage;
+    }
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& help) {
         return app.exit(help);
     } catch (const CLI::CallForAllHelp& help) {
         return app.exit(help);
+    } catch (const CLI::CallForVersion& version) {
+        return app.exit(version);
     } catch (const CLI::ParseError& error) {
-        std::fprintf(stderr, "quorvel-host: %s (see quorvel-host --help)\n", error.what());
-        return usageError;
+        const std::string help = named != nullptr ? "quorvel-host " + named->command->get_name() + " --help"
+                                                  : std::string("quorvel-host --help");
+        std::fprintf(stderr, "quorvel-host: %s (see %s)\n", error.what(), help.c_str());
+        return exitUsage;
     }
 
-    try {
-        if (infoCommand->parsed()) {
-            return runInfo(info);
+    for (const Subcommand& command : commands) {
+        if (!command.command->parsed()) {
+            continue;
         }
-        if (renderCommand->parsed()) {
-            return runRender(render);
+        const std::string name = command.command->get_name();
+        try {
+            return command.run();
+        } catch (const UsageError& error) {
+            std::fprintf(stderr, "quorvel-host %s: %s (see quorvel-host %s --help)\n", name.c_str(), error.what(),
+                         name.c_str());
+            return exitUsage;
+        } catch (const std::exception& error) {
+            std::fprintf(stderr, "quorvel-host %s: %s\n", name.c_str(), error.what());
+            return exitFailure;
         }
-        if (validateCommand->parsed()) {
-            return runValidate(validate);
-        }
-        return runBench(bench);
-    } catch (const std::exception& error) {
-        std::fprintf(stderr, "quorvel-host: %s\n", error.what());
-        return failure;
     }
+    return exitUsage;
 }
 
 }  // namespace
@@ -102,6 +91,6 @@ int main(int argc, char** argv) {
         return run(argc, argv);
     } catch (...) {
         std::fprintf(stderr, "quorvel-host: an unexpected error ended the run\n");
-        return failure;
+        return exitFailure;
     }
 }

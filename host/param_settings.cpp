@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "host/usage_error.h"
+
 namespace {
 
 std::string lower(std::string text) {
@@ -18,22 +20,24 @@ bool allDigits(const std::string& text) {
 
 float parseValue(const std::string& text, const std::string& setting) {
     char* end = nullptr;
-    const float value = std::strtof(text.c_str(), &end);
-    if (text.empty() || end != text.c_str() + text.size() || !std::isfinite(value)) {
-        throw HostError("'" + text + "' in '" + setting + "' is not a number");
+    const double value = std::strtod(text.c_str(), &end);
+    if (text.empty() || end != text.c_str() + text.size() || std::isnan(value)) {
+        throw UsageError("'" + text + "' in '" + setting + "' is not a number");
     }
-    if (value < 0.0F || value > 1.0F) {
-        throw HostError("the value " + text + " in '" + setting + "' is outside 0..1");
+    if (!(value >= 0.0 && value <= 1.0)) {
+        throw UsageError("the value " + text + " in '" + setting + "' is out of range (0..1)");
     }
-    return value;
+    return static_cast<float>(value);
 }
 
 std::int32_t findParam(const std::string& name, const std::string& setting, PluginInstance& instance) {
     const std::int32_t count = instance.paramCount();
     if (allDigits(name)) {
-        const long index = name.size() > 6 ? count : std::strtol(name.c_str(), nullptr, 10);
+        // Leading zeros do not make an index another thing.
+        const std::string digits = name.substr(std::min(name.find_first_not_of('0'), name.size() - 1));
+        const long index = digits.size() > 6 ? count : std::strtol(digits.c_str(), nullptr, 10);
         if (index >= count) {
-            throw HostError("parameter index " + name + " in '" + setting + "' is out of range (the plug-in has " +
+            throw UsageError("parameter index " + name + " in '" + setting + "' is out of range (the plug-in has " +
                             std::to_string(count) + " parameters)");
         }
         return static_cast<std::int32_t>(index);
@@ -49,10 +53,10 @@ std::int32_t findParam(const std::string& name, const std::string& setting, Plug
     }
     const std::vector<std::int32_t>& found = exact.empty() ? folded : exact;
     if (found.empty()) {
-        throw HostError("the plug-in has no parameter titled '" + name + "' (see the info command)");
+        throw UsageError("the plug-in has no parameter titled '" + name + "' (see the info command)");
     }
     if (found.size() > 1) {
-        throw HostError("the title '" + name + "' names " + std::to_string(found.size()) +
+        throw UsageError("the title '" + name + "' names " + std::to_string(found.size()) +
                         " parameters; use an index instead");
     }
     return found.front();
@@ -71,7 +75,7 @@ float ParamSetting::valueAt(std::int64_t position, std::int64_t totalFrames) con
 ParamSetting parseParamSetting(const std::string& text, bool ramp, PluginInstance& instance) {
     const std::size_t equals = text.find('=');
     if (equals == std::string::npos || equals == 0) {
-        throw HostError("'" + text + "' is not " + (ramp ? "NAME=FROM:TO" : "NAME=VALUE"));
+        throw UsageError("'" + text + "' is not " + (ramp ? "NAME=FROM:TO" : "NAME=VALUE"));
     }
     const std::string value = text.substr(equals + 1);
     ParamSetting setting;
@@ -79,7 +83,7 @@ ParamSetting parseParamSetting(const std::string& text, bool ramp, PluginInstanc
     if (ramp) {
         const std::size_t colon = value.find(':');
         if (colon == std::string::npos) {
-            throw HostError("'" + text + "' is not NAME=FROM:TO");
+            throw UsageError("'" + text + "' is not NAME=FROM:TO");
         }
         setting.from = parseValue(value.substr(0, colon), text);
         setting.to = parseValue(value.substr(colon + 1), text);
@@ -87,6 +91,25 @@ ParamSetting parseParamSetting(const std::string& text, bool ramp, PluginInstanc
         setting.from = setting.to = parseValue(value, text);
     }
     return setting;
+}
+
+std::vector<ParamSetting> parseParamSettings(const std::vector<std::string>& sets,
+                                             const std::vector<std::string>& ramps, PluginInstance& instance) {
+    std::vector<ParamSetting> settings;
+    std::vector<std::string> texts;
+    for (const auto* list : {&sets, &ramps}) {
+        for (const std::string& text : *list) {
+            const ParamSetting setting = parseParamSetting(text, list == &ramps, instance);
+            for (std::size_t k = 0; k < settings.size(); ++k) {
+                if (settings[k].index == setting.index) {
+                    throw UsageError("'" + texts[k] + "' and '" + text + "' name the same parameter; give it once");
+                }
+            }
+            settings.push_back(setting);
+            texts.push_back(text);
+        }
+    }
+    return settings;
 }
 
 void applyParamSettings(const std::vector<ParamSetting>& settings, PluginInstance& instance, std::int64_t position,

@@ -20,8 +20,14 @@ struct ParamSetting {
 
 // Main thread. Resolves `NAME=VALUE` (ramp false) or `NAME=FROM:TO` (ramp true) against the
 // effect's parameters. NAME is an index (all digits) or a title, matched exactly first and
-// then ignoring case. Values must lie in 0..1. Throws HostError saying what is wrong.
+// then ignoring case (leading zeros of an index are ignored). Values must be numbers in 0..1.
+// Throws UsageError saying what is wrong.
 ParamSetting parseParamSetting(const std::string& text, bool ramp, PluginInstance& instance);
+
+// Main thread. Resolves every `--set` (NAME=VALUE) and `--ramp` (NAME=FROM:TO) as
+// parseParamSetting() does; a parameter named twice is a UsageError.
+std::vector<ParamSetting> parseParamSettings(const std::vector<std::string>& sets,
+                                             const std::vector<std::string>& ramps, PluginInstance& instance);
 
 // Audio thread. Writes every setting's value for the block starting at `position`.
 void applyParamSettings(const std::vector<ParamSetting>& settings, PluginInstance& instance, std::int64_t position,

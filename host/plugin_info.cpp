@@ -122,3 +122,25 @@ std::string categoryName(std::int32_t category) {
         return "category " + std::to_string(category);
     }
 }
+
+std::string printableText(const std::string& text) {
+    std::string printable;
+    printable.reserve(text.size());
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '\n') {
+            printable += "\\n";
+        } else if (c == '\t') {
+            printable += "\\t";
+        } else if (c == '\r') {
+            printable += "\\r";
+        } else if (byte < 0x20 || byte == 0x7F) {
+            char escape[8];
+            std::snprintf(escape, sizeof escape, "\\x%02x", byte);
+            printable += escape;
+        } else {
+            printable += c;
+        }
+    }
+    return printable;
+}

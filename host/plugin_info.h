@@ -47,3 +47,7 @@ std::string fourCharText(std::int32_t code);
 std::vector<std::string> flagNames(std::int32_t flags);
 // A category number in words.
 std::string categoryName(std::int32_t category);
+
+// A plug-in's text fit for a table on a terminal: control characters written as escapes
+// (\n, \t, \r, others as \xNN), so that no text can move the cursor or change colours.
+std::string printableText(const std::string& text);

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "framework/request_codes.h"
+#include "host/check_isolation.h"
 #include "host/guarded_buffer.h"
 
 namespace {
@@ -88,6 +89,9 @@ bool PluginInstance::canProcessDouble() const {
 
 std::intptr_t PluginInstance::dispatch(std::int32_t request, std::int32_t index, std::intptr_t value, void* ptr,
                                        float opt) {
+    if (noteRequests_) {
+        noteCheckProgress("request " + std::to_string(request));
+    }
     const std::intptr_t answer = record_->dispatchEntry(record_, request, index, value, ptr, opt);
     if (request == reqClose) {
         record_ = nullptr;

@@ -11,13 +11,9 @@
 
 #include "framework/effect_record.h"
 #include "host/host_callback.h"
+#include "host/host_error.h"
 #include "host/plugin_library.h"
 
-// A failure of the host, or a plug-in that cannot be driven, told in one line.
-class HostError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
 
 // Counts beyond these are taken as a broken record, not as a plug-in's real size.
 inline constexpr std::int32_t maxChannelCount = 64;
@@ -71,6 +67,10 @@ public:
     std::intptr_t dispatch(std::int32_t request, std::int32_t index = 0, std::intptr_t value = 0, void* ptr = nullptr,
                            float opt = 0.0F);
 
+    // Main thread. With `on`, every request is first noted with noteCheckProgress() ("request
+    // 45"), so that a supervised command names the request a plug-in failed at.
+    void noteRequests(bool on) { noteRequests_ = on; }
+
     // Main thread. The lifecycle a host drives: open; tell the sample rate and block size
     // (also made the host's current settings); activate (then start processing) and stop
     // processing (then deactivate); close, after which the record is gone.
@@ -106,4 +106,5 @@ public:
 private:
     EffectRecord* record_ = nullptr;
     bool active_ = false;
+    bool noteRequests_ = false;
 };

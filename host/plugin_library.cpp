@@ -1,5 +1,7 @@
 #include "host/plugin_library.h"
 
+#include "host/host_error.h"
+
 PluginEntry PluginLibrary::entry() {
     for (const char* name : {"VSTPluginMain", "main"}) {
         if (void* address = symbol(name)) {
@@ -10,4 +12,25 @@ PluginEntry PluginLibrary::entry() {
         error_ = "the library exports neither VSTPluginMain nor main";
     }
     return nullptr;
+}
+
+PluginEntry requireEntry(PluginLibrary& library, const std::string& path) {
+    if (!library.loaded()) {
+        throw HostError("cannot load the plug-in '" + path + "': " + library.error());
+    }
+    PluginEntry entry = library.entry();
+    if (entry == nullptr) {
+        throw HostError("'" + path + "' is no plug-in: " + library.error());
+    }
+    return entry;
+}
+
+std::string explicitFilePath(const std::string& path) {
+#if defined(_WIN32)
+    const bool hasFolder = path.find_first_of("/\\:") != std::string::npos;
+    return hasFolder || path.empty() ? path : ".\\" + path;
+#else
+    const bool hasFolder = path.find('/') != std::string::npos;
+    return hasFolder || path.empty() ? path : "./" + path;
+#endif
 }

@@ -10,7 +10,9 @@ using PluginEntry = EffectRecord* (*)(HostCallback host);
 
 class PluginLibrary {
 public:
-    // Loads the library at `path`. On failure the object is empty and error() says why.
+    // Loads the library file at `path`; a name without a folder is a file in the current folder,
+    // never a library looked up on the system's search path. On failure the object is empty and
+    // error() says why.
     explicit PluginLibrary(const std::string& path);
     ~PluginLibrary();
     PluginLibrary(const PluginLibrary&) = delete;
@@ -28,3 +30,11 @@ private:
     void* handle_ = nullptr;
     std::string error_;
 };
+
+// Main thread. Answers `library`'s entry point; throws HostError saying why there is none
+// (the library at `path` did not load, or exports no entry point).
+PluginEntry requireEntry(PluginLibrary& library, const std::string& path);
+
+// `path` as a file path the loader cannot mistake for a library name to search for: a path
+// without a folder gets the current folder's prefix.
+std::string explicitFilePath(const std::string& path);

@@ -4,7 +4,7 @@
 
 PluginLibrary::PluginLibrary(const std::string& path) {
     // RTLD_LOCAL keeps one plug-in's symbols away from the next one's.
-    handle_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    handle_ = dlopen(explicitFilePath(path).c_str(), RTLD_NOW | RTLD_LOCAL);
     if (handle_ == nullptr) {
         const char* reason = dlerror();
         error_ = reason != nullptr ? reason : "cannot load " + path;

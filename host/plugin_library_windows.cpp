@@ -3,7 +3,7 @@
 #include "host/plugin_library.h"
 
 PluginLibrary::PluginLibrary(const std::string& path) {
-    handle_ = reinterpret_cast<void*>(LoadLibraryA(path.c_str()));
+    handle_ = reinterpret_cast<void*>(LoadLibraryA(explicitFilePath(path).c_str()));
     if (handle_ == nullptr) {
         error_ = "cannot load " + path + " (Windows error " + std::to_string(GetLastError()) + ")";
     }

@@ -1,14 +1,25 @@
 // quorvel-host render: a file (or the built-in demo) through the plug-in into a file, and
-// optionally a picture of the waveforms.
-#include <cstdio>
-#include <filesystem>
-#include <memory>
+// optionally a picture of the waveforms. Both are written to temporary files next to their
+// targets and renamed over them only when everything succeeded.
+#include <nlohmann/json.hpp>
 
+#include <cmath>
+#include <cstdio>
+#include <map>
+#include <memory>
+#include <optional>
+
+#include "host/atomic_output.h"
+#include "host/check_isolation.h"
+#include "host/command_options.h"
 #include "host/commands.h"
 #include "host/demo_signal.h"
+#include "host/plugin_info.h"
 #include "host/progress_bar.h"
 #include "host/render.h"
 #include "host/sound_file.h"
+#include "host/supervised_run.h"
+#include "host/usage_error.h"
 #include "host/waveform_plot.h"
 
 namespace {
@@ -16,11 +27,6 @@ namespace {
 std::unique_ptr<AudioSource> openSource(const RenderOptions& options) {
     if (options.input.empty()) {
         return std::make_unique<DemoSignal>();
-    }
-    std::error_code error;
-    if (std::filesystem::exists(options.output, error) &&
-        std::filesystem::equivalent(options.input, options.output, error)) {
-        throw HostError("the output '" + options.output + "' is the input file; choose another name");
     }
     auto source = std::make_unique<SoundFileReader>(options.input);
     if (source->channels() > 2) {
@@ -30,65 +36,174 @@ std::unique_ptr<AudioSource> openSource(const RenderOptions& options) {
     return source;
 }
 
-std::vector<ParamSetting> resolveSettings(const RenderOptions& options, PluginInstance& instance) {
-    std::vector<ParamSetting> settings;
-    for (const std::string& text : options.sets) {
-        settings.push_back(parseParamSetting(text, false, instance));
+SampleEncoding encodingFor(const RenderOptions& options) {
+    switch (options.encoding) {
+    case EncodingChoice::pcm16:
+        return SampleEncoding::pcm16;
+    case EncodingChoice::pcm24:
+        return SampleEncoding::pcm24;
+    case EncodingChoice::float32:
+        return SampleEncoding::float32;
+    case EncodingChoice::float64:
+        return SampleEncoding::float64;
+    case EncodingChoice::automatic:
+        break;
     }
-    for (const std::string& text : options.ramps) {
-        settings.push_back(parseParamSetting(text, true, instance));
-    }
-    return settings;
+    return options.precision == 64 ? SampleEncoding::float64 : SampleEncoding::float32;
 }
 
-}  // namespace
+// Refuses, before anything is written, outputs that would replace one of the files the render
+// reads or each other.
+void checkPaths(const RenderOptions& options) {
+    checkOutputPath(options.output, "the output", {{"the input", options.input}, {"the plug-in", options.plugin}});
+    if (!options.plot.empty()) {
+        pictureFormatFor(options.plot);
+        checkOutputPath(options.plot, "the plot",
+                        {{"the input", options.input}, {"the plug-in", options.plugin}, {"the output", options.output}});
+    }
+}
 
-int runRender(const RenderOptions& options) {
-    PluginLibrary library(options.plugin);
-    PluginInstance instance(requireEntry(library, options.plugin));
-    instance.open();
+// The supervised part: everything that calls the plug-in. Writes the audio to `audioPath` and
+// the picture to `plotPath` (when --plot is given) and answers the results as JSON.
+std::string renderFiles(const RenderOptions& options, const std::string& audioPath, const std::string& plotPath) {
     std::unique_ptr<AudioSource> source = openSource(options);
+    PluginLibrary library(options.plugin);
+    noteCheckProgress("the entry point");
+    PluginInstance instance(requireEntry(library, options.plugin));
+    instance.noteRequests(true);
+    instance.open();
     const int rate = source->sampleRate();
 
     RenderSettings settings;
     settings.precision = options.precision == 64 ? Precision::float64 : Precision::float32;
     settings.blockSize = options.blockSize;
-    settings.params = resolveSettings(options, instance);
+    settings.params = parseParamSettings(options.sets, options.ramps, instance);
+    settings.tailFrames = static_cast<std::int64_t>(options.tailSeconds * rate + 0.5);
+    nlohmann::json notes = nlohmann::json::array();
     if (instance.inputCount() == 1 && source->channels() == 2) {
-        std::fprintf(stderr, "quorvel-host: note: the plug-in has one input; the right channel is not used\n");
+        notes.push_back("the plug-in has one input; the right channel is not used");
     }
+    prepareForProcessing(instance, static_cast<float>(rate), options.blockSize, settings.precision);
+    instance.noteRequests(false);  // the blocks are noted instead
 
-    instance.configure(static_cast<float>(rate), options.blockSize);
-    instance.setActive(true);
-    const SampleEncoding encoding =
-        settings.precision == Precision::float64 ? SampleEncoding::float64 : SampleEncoding::float32;
-    std::int64_t frames = 0;
     std::unique_ptr<WaveformSummary> summary;
-    if (!options.plot.empty()) {
-        summary = std::make_unique<WaveformSummary>(source->frames(), rate);
+    if (!plotPath.empty()) {
+        summary = std::make_unique<WaveformSummary>(source->frames() + settings.tailFrames, rate);
     }
-    try {
-        SoundFileWriter writer(options.output, instance.outputCount(), rate, encoding);
-        ProgressBar progress(source->frames());
-        settings.progress = [&progress](std::int64_t done) { progress.update(done); };
-        frames = renderAudio(instance, *source, writer, settings, summary.get());
-        writer.finish();
-    } catch (const HostError&) {
-        std::error_code ignored;
-        std::filesystem::remove(options.output, ignored);  // no half-written file is left behind
-        throw;
-    }
+    SoundFileWriter writer(audioPath, instance.outputCount(), rate, encodingFor(options), options.output,
+                           options.encoding != EncodingChoice::automatic);
+    ProgressBar progress(source->frames() + settings.tailFrames);
+    settings.progress = [&progress](std::int64_t done) { progress.update(done); };
+    const RenderResult result = renderAudio(instance, *source, writer, settings, summary.get());
+    writer.finish();
+    instance.noteRequests(true);
     const std::string effect = instance.effectName().text;
     instance.close();
-
-    std::printf("Rendered %lld frames (%.2f s at %d Hz, %d-bit) of %s through %s to %s\n",
-                static_cast<long long>(frames), static_cast<double>(frames) / rate, rate, options.precision,
-                options.input.empty() ? "the built-in demo" : options.input.c_str(), effect.c_str(),
-                options.output.c_str());
     if (summary) {
         const std::string title = effect + ": " + (options.input.empty() ? "built-in demo" : options.input);
-        plotWaveforms(*summary, title, options.plot);
+        plotWaveforms(*summary, printableText(title), plotPath, pictureFormatFor(options.plot));
+    }
+    return nlohmann::json{{"effect", effect},
+                          {"rate", rate},
+                          {"frames", result.framesWritten},
+                          {"promised", result.sourceFramesPromised},
+                          {"read", result.sourceFramesRead},
+                          {"latency", result.latency},
+                          {"peak", result.peak},
+                          {"overFullScale", result.overFullScale},
+                          {"nonFinite", result.nonFinite},
+                          {"stored", writer.storedFormat()},
+                          {"clips", writer.clips()},
+                          {"notes", notes}}
+        .dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
+void warn(const std::string& text) {
+    std::fprintf(stderr, "quorvel-host render: warning: %s\n", text.c_str());
+}
+
+}  // namespace
+
+int runRender(const RenderOptions& options) {
+    checkPaths(options);
+    AtomicOutput audio(options.output, "the output");
+    std::optional<AtomicOutput> plot;
+    if (!options.plot.empty()) {
+        plot.emplace(options.plot, "the plot");
+    }
+    const std::string plotPath = plot ? plot->temporaryPath() : std::string();
+    const nlohmann::json result = nlohmann::json::parse(runSupervised(
+        [&]() { return renderFiles(options, audio.temporaryPath(), plotPath); }, "render", options.timeoutSeconds));
+
+    for (const auto& note : result["notes"]) {
+        std::fprintf(stderr, "quorvel-host render: note: %s\n", note.get<std::string>().c_str());
+    }
+    const auto promised = result["promised"].get<std::int64_t>();
+    const auto read = result["read"].get<std::int64_t>();
+    if (!options.input.empty() && read != promised) {
+        warn("'" + options.input + "' promises " + std::to_string(promised) + " frames but holds " +
+             std::to_string(read) + "; rendered the " + std::to_string(read));
+    }
+    const auto nonFinite = result["nonFinite"].get<std::int64_t>();
+    const auto clipped = result["clips"].get<bool>() ? result["overFullScale"].get<std::int64_t>() : 0;
+    if (nonFinite > 0) {
+        const std::string text = "the plug-in produced " + std::to_string(nonFinite) + " non-finite samples (NaN or infinity)";
+        if (options.strict) {
+            throw HostError(text + "; --strict refuses the render, so '" + options.output + "' was left as it was");
+        }
+        warn(text);
+    }
+    if (clipped > 0) {
+        warn(std::to_string(clipped) + " samples were clipped to full scale in the " +
+             result["stored"].get<std::string>() + " file (--encoding float keeps them)");
+    }
+    audio.commit();
+    if (plot) {
+        plot->commit();
+    }
+
+    const auto frames = result["frames"].get<std::int64_t>();
+    const int rate = result["rate"].get<int>();
+    std::printf("Rendered %lld frames (%.2f s at %d Hz, %s) of %s through %s to %s\n", static_cast<long long>(frames),
+                static_cast<double>(frames) / rate, rate, result["stored"].get<std::string>().c_str(),
+                options.input.empty() ? "the built-in demo" : options.input.c_str(),
+                printableText(result["effect"].get<std::string>()).c_str(), options.output.c_str());
+    std::printf("Output peak %.6f (%.2f dBFS), %lld clipped, %lld non-finite samples%s\n",
+                result["peak"].get<double>(),
+                result["peak"].get<double>() > 0 ? 20.0 * std::log10(result["peak"].get<double>()) : -HUGE_VAL,
+                static_cast<long long>(clipped), static_cast<long long>(nonFinite),
+                result["latency"].get<int>() > 0
+                    ? ("; " + std::to_string(result["latency"].get<int>()) + " frames of latency compensated").c_str()
+                    : "");
+    if (plot) {
         std::printf("Plotted the waveforms to %s\n", options.plot.c_str());
     }
     return 0;
+}
+
+Subcommand addRenderCommand(CLI::App& app) {
+    auto options = std::make_shared<RenderOptions>();
+    CLI::App* command = app.add_subcommand("render", "Process an audio file (or the built-in demo) into a file");
+    addPluginOption(*command, options->plugin);
+    command->add_option("-i,--input", options->input,
+                        "Input audio file (any format libsndfile reads); without it, the built-in demo signal");
+    command->add_option("-o,--output", options->output, "Output file; its extension names the format")->required();
+    command->add_option("--set", options->sets, "Set a parameter, by title or index: NAME=VALUE (0..1)");
+    command->add_option("--ramp", options->ramps, "Move a parameter linearly over the input: NAME=FROM:TO");
+    addPrecisionAndBlock(*command, options->precision, options->blockSize);
+    command->add_option("--plot", options->plot, "Draw input and output waveforms to this .png, .svg or .pdf "
+                                                 "(needs gnuplot)");
+    const std::map<std::string, EncodingChoice> encodings = {{"pcm16", EncodingChoice::pcm16},
+                                                             {"pcm24", EncodingChoice::pcm24},
+                                                             {"float", EncodingChoice::float32},
+                                                             {"double", EncodingChoice::float64}};
+    command->add_option("--encoding", options->encoding,
+                        "Stored sample format: pcm16, pcm24, float or double (default: float, double with "
+                        "--precision 64)")
+        ->transform(CLI::CheckedTransformer(encodings, CLI::ignore_case));
+    command->add_option("--tail", options->tailSeconds, "Seconds of silence rendered after the input")
+        ->check(finiteRange(0.0, 3600.0));
+    command->add_flag("--strict", options->strict, "Fail (and leave the output as it was) on NaN or infinite output");
+    addTimeoutOption(*command, options->timeoutSeconds);
+    return {command, [options]() { return runRender(*options); }};
 }

@@ -66,6 +66,37 @@ int majorFormatFor(const std::string& extension) {
     return 0;
 }
 
+int subtypeOf(SampleEncoding encoding) {
+    switch (encoding) {
+    case SampleEncoding::float64:
+        return SF_FORMAT_DOUBLE;
+    case SampleEncoding::pcm16:
+        return SF_FORMAT_PCM_16;
+    case SampleEncoding::pcm24:
+        return SF_FORMAT_PCM_24;
+    case SampleEncoding::float32:
+        break;
+    }
+    return SF_FORMAT_FLOAT;
+}
+
+std::string subtypeName(int subtype) {
+    switch (subtype) {
+    case SF_FORMAT_PCM_16:
+        return "16-bit integer";
+    case SF_FORMAT_PCM_24:
+        return "24-bit integer";
+    case SF_FORMAT_FLOAT:
+        return "32-bit float";
+    case SF_FORMAT_DOUBLE:
+        return "64-bit float";
+    case SF_FORMAT_VORBIS:
+        return "Vorbis";
+    default:
+        return "libsndfile subtype " + std::to_string(subtype);
+    }
+}
+
 // libsndfile's reason for a failure, as one line.
 std::string reason(SNDFILE* file) {
     std::string text = sf_strerror(file);
@@ -100,19 +131,24 @@ std::int64_t SoundFileReader::read(double* interleaved, std::int64_t count) {
     return sf_readf_double(file_, interleaved, count);
 }
 
-SoundFileWriter::SoundFileWriter(const std::string& path, int channels, int sampleRate, SampleEncoding encoding)
+SoundFileWriter::SoundFileWriter(const std::string& path, int channels, int sampleRate, SampleEncoding encoding,
+                                 const std::string& formatName, bool exactEncoding)
     : path_(path) {
-    const std::string extension = extensionOf(path);
+    const std::string& named = formatName.empty() ? path : formatName;
+    const std::string extension = extensionOf(named);
     const int major = majorFormatFor(extension);
     if (major == 0) {
-        throw HostError("cannot tell an audio format from the name '" + path + "' (this build writes " +
+        throw HostError("cannot tell an audio format from the name '" + named + "' (this build writes " +
                         knownExtensions() + ")");
     }
     SF_INFO info{};
     info.channels = channels;
     info.samplerate = sampleRate;
-    const int wanted = encoding == SampleEncoding::float64 ? SF_FORMAT_DOUBLE : SF_FORMAT_FLOAT;
-    const int subtypes[] = {wanted, SF_FORMAT_FLOAT, SF_FORMAT_PCM_24, SF_FORMAT_PCM_16, SF_FORMAT_VORBIS};
+    const int wanted = subtypeOf(encoding);
+    std::vector<int> subtypes{wanted};
+    if (!exactEncoding) {
+        subtypes.insert(subtypes.end(), {SF_FORMAT_FLOAT, SF_FORMAT_PCM_24, SF_FORMAT_PCM_16, SF_FORMAT_VORBIS});
+    }
     for (const int subtype : subtypes) {
         info.format = major | subtype;
         if (sf_format_check(&info) != 0) {
@@ -121,14 +157,22 @@ SoundFileWriter::SoundFileWriter(const std::string& path, int channels, int samp
         info.format = 0;
     }
     if (info.format == 0) {
-        throw HostError("libsndfile cannot write " + std::to_string(channels) + "-channel audio as ." + extension);
+        throw HostError(exactEncoding ? "the ." + extension + " format cannot store " + std::to_string(channels) +
+                                            "-channel audio as " + subtypeName(wanted)
+                                      : "libsndfile cannot write " + std::to_string(channels) +
+                                            "-channel audio as ." + extension);
     }
+    const int subtype = info.format & SF_FORMAT_SUBMASK;
+    storedFormat_ = subtypeName(subtype);
+    clips_ = subtype != SF_FORMAT_FLOAT && subtype != SF_FORMAT_DOUBLE && subtype != SF_FORMAT_VORBIS;
     file_ = sf_open(path.c_str(), SFM_WRITE, &info);
     if (file_ == nullptr) {
         throw HostError("cannot write '" + path + "': " + reason(nullptr));
     }
     // Integer formats clip loud samples instead of wrapping them around.
     sf_command(file_, SFC_SET_CLIPPING, nullptr, SF_TRUE);
+    // A peak chunk carries the time of writing; without it the same render gives the same bytes.
+    sf_command(file_, SFC_SET_ADD_PEAK_CHUNK, nullptr, SF_FALSE);
 }
 
 SoundFileWriter::~SoundFileWriter() {

@@ -30,14 +30,18 @@ private:
 };
 
 // How samples are stored in an output file.
-enum class SampleEncoding { float32, float64 };
+enum class SampleEncoding { float32, float64, pcm16, pcm24 };
 
 class SoundFileWriter : public AudioSink {
 public:
-    // Creates `path` in the format its extension names (wav, aiff, flac, ...), storing
-    // `encoding` where the format can and the nearest encoding it has otherwise. Throws
-    // HostError for an unknown extension or a file that cannot be created.
-    SoundFileWriter(const std::string& path, int channels, int sampleRate, SampleEncoding encoding);
+    // Creates `path` in the format the extension of `formatName` names (wav, aiff, flac, ...;
+    // `path` itself when empty), storing `encoding`. With `exactEncoding` false the nearest
+    // encoding the format has is taken where it cannot store `encoding`. Peak chunks with
+    // time stamps are left out, so the same audio gives the same bytes. Throws HostError for
+    // an unknown extension, an encoding the format cannot store, or a file that cannot be
+    // created.
+    SoundFileWriter(const std::string& path, int channels, int sampleRate, SampleEncoding encoding,
+                    const std::string& formatName = {}, bool exactEncoding = false);
     // Finishes the file (its header is complete only after this).
     ~SoundFileWriter() override;
     SoundFileWriter(const SoundFileWriter&) = delete;
@@ -48,7 +52,14 @@ public:
     // Closes the file; throws HostError when finishing it fails.
     void finish();
 
+    // The sample format stored, in words ("32-bit float", "24-bit integer").
+    const std::string& storedFormat() const { return storedFormat_; }
+    // Whether the stored format is integer, which clips samples beyond -1..1.
+    bool clips() const { return clips_; }
+
 private:
     SNDFILE* file_ = nullptr;
     std::string path_;
+    std::string storedFormat_;
+    bool clips_ = false;
 };

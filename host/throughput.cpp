@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <chrono>
+#include <string>
+
+#include "host/check_isolation.h"
 
 namespace {
 
@@ -29,6 +32,7 @@ Throughput measure(PluginInstance& instance, std::int32_t blockSize, float sampl
     Throughput result;
     const Clock::time_point start = Clock::now();
     do {
+        noteCheckProgress("block " + std::to_string(result.frames / blockSize));
         for (int k = 0; k < 64; ++k) {
             applyParamSettings(params, instance, result.frames, 0);
             instance.process(inPointers.data(), outPointers.data(), blockSize);
@@ -45,14 +49,6 @@ Throughput measure(PluginInstance& instance, std::int32_t blockSize, float sampl
 
 Throughput measureThroughput(PluginInstance& instance, Precision precision, std::int32_t blockSize, float sampleRate,
                              const std::vector<ParamSetting>& params, double minSeconds) {
-    if (precision == Precision::float64) {
-        if (!instance.canProcessDouble()) {
-            throw HostError("the plug-in does not process 64-bit samples");
-        }
-        return measure<double>(instance, blockSize, sampleRate, params, minSeconds);
-    }
-    if (!instance.canProcessFloat()) {
-        throw HostError("the plug-in does not process 32-bit samples");
-    }
-    return measure<float>(instance, blockSize, sampleRate, params, minSeconds);
+    return precision == Precision::float64 ? measure<double>(instance, blockSize, sampleRate, params, minSeconds)
+                                           : measure<float>(instance, blockSize, sampleRate, params, minSeconds);
 }

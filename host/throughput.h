@@ -16,7 +16,8 @@ struct Throughput {
     double realTimeFactor = 0.0;  // framesPerSecond / sample rate
 };
 
-// Main thread. Processes a noise signal through the prepared `instance` in blocks of
+// Main thread. Processes a noise signal through the `instance` prepared by
+// prepareForProcessing() for `precision` in blocks of
 // `blockSize` frames, 64 blocks at a time, until at least `minSeconds` have passed, with
 // `params` written before every block.
 Throughput measureThroughput(PluginInstance& instance, Precision precision, std::int32_t blockSize, float sampleRate,

@@ -3,8 +3,10 @@
 
 #include <cstdio>
 #include <iostream>
+#include <memory>
 
 #include "host/check_isolation.h"
+#include "host/command_options.h"
 #include "host/commands.h"
 #include "host/validation.h"
 
@@ -46,4 +48,13 @@ int runValidate(const ValidateOptions& options) {
                     passed ? "VALID" : "INVALID");
     }
     return passed ? 0 : 1;
+}
+
+Subcommand addValidateCommand(CLI::App& app) {
+    auto options = std::make_shared<ValidateOptions>();
+    CLI::App* command = app.add_subcommand("validate", "Run the conformance and robustness checks");
+    addPluginOption(*command, options->plugin);
+    command->add_flag("--strict", options->strict, "Count warnings as failures");
+    command->add_flag("--json", options->json, "Print JSON instead of a table");
+    return {command, [options]() { return runValidate(*options); }};
 }

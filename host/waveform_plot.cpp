@@ -1,6 +1,7 @@
 #include "host/waveform_plot.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -9,12 +10,17 @@
 #include <limits>
 
 #include "host/subprocess.h"
+#include "host/usage_error.h"
 
 WaveformSummary::WaveformSummary(std::int64_t totalFrames, double sampleRate, int columns)
     : sampleRate_(sampleRate),
       framesPerColumn_(std::max<std::int64_t>(1, (std::max<std::int64_t>(totalFrames, 1) + columns - 1) / columns)),
       closeUpStart_(totalFrames / 2),
-      closeUpLength_(static_cast<std::int64_t>(sampleRate * 0.03)) {}
+      // At least two frames, so that even a file at a very low rate has a line to draw.
+      closeUpLength_(std::max<std::int64_t>(2, static_cast<std::int64_t>(sampleRate * 0.03))) {
+    // A close-up that would run past the end starts earlier.
+    closeUpStart_ = std::max<std::int64_t>(0, std::min(closeUpStart_, totalFrames - closeUpLength_));
+}
 
 template <typename Sample>
 void WaveformSummary::add(const Sample* const* inputs, int inputCount, const Sample* const* outputs,
@@ -100,12 +106,34 @@ std::string quoted(const std::string& text) {
 
 }  // namespace
 
-void plotWaveforms(const WaveformSummary& summary, const std::string& title, const std::string& path) {
+PictureFormat pictureFormatFor(const std::string& path) {
+    std::string extension = std::filesystem::path(path).extension().string();
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    if (extension == ".png") {
+        return PictureFormat::png;
+    }
+    if (extension == ".svg") {
+        return PictureFormat::svg;
+    }
+    if (extension == ".pdf") {
+        return PictureFormat::pdf;
+    }
+    throw UsageError("--plot '" + path + "' names no picture format this tool draws (.png, .svg, .pdf)");
+}
+
+void plotWaveforms(const WaveformSummary& summary, const std::string& title, const std::string& path,
+                   PictureFormat format) {
+    if (summary.frames() < 2) {
+        throw HostError("--plot has nothing to draw: the rendered audio has " + std::to_string(summary.frames()) +
+                        (summary.frames() == 1 ? " frame" : " frames"));
+    }
     const double peak = summary.peak() > 0.0 ? summary.peak() * 1.05 : 1.0;
     const std::string range = "[" + std::to_string(-peak) + ":" + std::to_string(peak) + "]";
     std::string script = "$waves << EOD\n" + summary.dataLines() + "EOD\n";
     script += "$closeup << EOD\n" + summary.closeUpLines() + "EOD\n";
-    script += "set terminal pngcairo size 1400,1100 font 'sans,11'\n";
+    const char* terminals[] = {"pngcairo size 1400,1100", "svg size 1400,1100 dynamic", "pdfcairo size 14in,11in"};
+    script += std::string("set terminal ") + terminals[static_cast<int>(format)] + " font 'sans,11'\n";
     script += "set output " + quoted(path) + "\n";
     script += "set multiplot title " + quoted(title) + "\n";
     script += "set grid\nset key top right\nset yrange " + range + "\n";
@@ -155,7 +183,6 @@ void plotWaveforms(const WaveformSummary& summary, const std::string& title, con
             reason.pop_back();
         }
         reason = reason.substr(reason.find_last_of('\n') + 1);
-        throw HostError("gnuplot could not draw " + path + ": " + (reason.empty() ? "it failed" : reason) +
-                        " (--plot needs gnuplot on the PATH)");
+        throw HostError("gnuplot could not draw the plot: " + (reason.empty() ? "it failed" : reason));
     }
 }

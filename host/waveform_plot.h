@@ -1,5 +1,5 @@
-// Input and output waveforms of both sides, summarised while rendering and drawn to a PNG
-// by gnuplot.
+// Input and output waveforms of both sides, summarised while rendering and drawn to a PNG,
+// SVG or PDF picture by gnuplot.
 #pragma once
 
 #include <cstdint>
@@ -29,6 +29,8 @@ public:
     std::string closeUpLines() const;
     // The largest magnitude seen in any channel.
     double peak() const { return peak_; }
+    // Frames summarised so far.
+    std::int64_t frames() const { return position_; }
 
 private:
     static constexpr int traces = 4;  // input left, input right, output left, output right
@@ -51,7 +53,15 @@ private:
     double peak_ = 0.0;
 };
 
-// Main thread. Draws `summary` to the PNG file `path` with gnuplot: the whole of each side
-// (left above right), input and output overlaid, and below them a close-up of each side.
-// Throws HostError when gnuplot cannot be run or fails.
-void plotWaveforms(const WaveformSummary& summary, const std::string& title, const std::string& path);
+// The picture formats --plot draws.
+enum class PictureFormat { png, svg, pdf };
+
+// The picture format the extension of `path` names (.png, .svg, .pdf, case ignored); throws
+// UsageError for any other.
+PictureFormat pictureFormatFor(const std::string& path);
+
+// Main thread. Draws `summary` in `format` to the file `path` with gnuplot: the whole of each
+// side (left above right), input and output overlaid, and below them a close-up of each side.
+// Throws HostError when there is nothing to draw (no frames), gnuplot cannot be run or fails.
+void plotWaveforms(const WaveformSummary& summary, const std::string& title, const std::string& path,
+                   PictureFormat format);

@@ -79,8 +79,6 @@ std::vector<Sample> processDirectly(const std::string& inputPath) {
 
     SoundFileReader input(inputPath);
     std::vector<Sample> interleaved(2 * block), left(block), right(block), outLeft(block), outRight(block);
-    Sample* ins[2] = {left.data(), right.data()};
-    Sample* outs[2] = {outLeft.data(), outRight.data()};
     std::vector<Sample> result;
     std::int64_t position = 0;
     while (const auto n = static_cast<std::int32_t>(input.read(interleaved.data(), block))) {
@@ -88,12 +86,18 @@ std::vector<Sample> processDirectly(const std::string& inputPath) {
             left[k] = interleaved[2 * k];
             right[k] = interleaved[2 * k + 1];
         }
-        record->setParamEntry(record, 0, ramp(0.1F, 0.9F, position));  // Tavenor (balance)
-        record->setParamEntry(record, 5, ramp(1.0F, 0.25F, position));  // RAmp
-        if constexpr (std::is_same_v<Sample, double>) {
-            record->processDoubleEntry(record, ins, outs, n);
-        } else {
-            record->processFloatEntry(record, ins, outs, n);
+        // While a ramp moves, each block is processed in steps of at most 64 frames.
+        for (std::int32_t offset = 0; offset < n; offset += 64) {
+            const std::int32_t frames = std::min<std::int32_t>(64, n - offset);
+            Sample* stepIns[2] = {left.data() + offset, right.data() + offset};
+            Sample* stepOuts[2] = {outLeft.data() + offset, outRight.data() + offset};
+            record->setParamEntry(record, 0, ramp(0.1F, 0.9F, position + offset));  // Tavenor (balance)
+            record->setParamEntry(record, 5, ramp(1.0F, 0.25F, position + offset));  // RAmp
+            if constexpr (std::is_same_v<Sample, double>) {
+                record->processDoubleEntry(record, stepIns, stepOuts, frames);
+            } else {
+                record->processFloatEntry(record, stepIns, stepOuts, frames);
+            }
         }
         for (std::int32_t k = 0; k < n; ++k) {
             result.push_back(outLeft[k]);

@@ -1,0 +1,9 @@
+// A failure of the host, or a plug-in that cannot be driven, told in one line.
+#pragma once
+
+#include <stdexcept>
+
+class HostError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};

@@ -1,0 +1,45 @@
+#include "host/supervised_run.h"
+
+#include <cmath>
+
+#include "host/check_isolation.h"
+#include "host/usage_error.h"
+
+namespace {
+
+// The work's reply starts with one of these tags, so that its own failures travel back with
+// their kind and words: its answer, a usage error or another failure.
+constexpr char answerTag = 'A';
+constexpr char usageTag = 'U';
+constexpr char errorTag = 'E';
+
+}  // namespace
+
+std::string runSupervised(const std::function<std::string()>& work, const std::string& command,
+                          double callSeconds) {
+    const auto tagged = [&work]() -> std::string {
+        try {
+            return answerTag + work();
+        } catch (const UsageError& error) {
+            return usageTag + std::string(error.what());
+        } catch (const std::exception& error) {
+            return errorTag + std::string(error.what());
+        }
+    };
+    const IsolatedOutcome outcome = runIsolated(tagged, command, static_cast<int>(std::ceil(callSeconds)));
+    if (!outcome.completed) {
+        throw HostError("the plug-in " + outcome.failure);
+    }
+    const std::string& reply = outcome.answer;
+    const std::string text = reply.empty() ? std::string() : reply.substr(1);
+    if (reply.empty() || (reply[0] != answerTag && reply[0] != usageTag && reply[0] != errorTag)) {
+        throw HostError("the supervised work answered nothing readable");
+    }
+    if (reply[0] == usageTag) {
+        throw UsageError(text);
+    }
+    if (reply[0] == errorTag) {
+        throw HostError(text);
+    }
+    return text;
+}

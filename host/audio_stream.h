@@ -11,6 +11,8 @@ public:
     virtual int sampleRate() const = 0;
     // Total frames, 0 when unknown.
     virtual std::int64_t frames() const = 0;
+    // The frames the source's header promises, which a cut-off file does not hold in full.
+    virtual std::int64_t promisedFrames() const { return frames(); }
     // Reads up to `count` interleaved frames; answers how many were read, 0 at the end.
     virtual std::int64_t read(float* interleaved, std::int64_t count) = 0;
     virtual std::int64_t read(double* interleaved, std::int64_t count) = 0;

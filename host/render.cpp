@@ -36,11 +36,11 @@ RenderResult renderWith(PluginInstance& instance, AudioSource& source, AudioSink
     const int outputs = instance.outputCount();
 
     RenderResult result;
-    result.sourceFramesPromised = source.frames();
+    result.sourceFramesPromised = source.promisedFrames();
     result.latency = settings.compensateLatency ? std::max<std::int32_t>(0, instance.record().latency) : 0;
     std::int64_t silenceLeft = settings.tailFrames + result.latency;
     std::int64_t discardLeft = result.latency;
-    const std::int64_t rampFrames = result.sourceFramesPromised;
+    const std::int64_t rampFrames = source.frames();
 
     std::vector<Sample> fileFrames(static_cast<std::size_t>(block) * fileChannels);
     std::vector<std::vector<Sample>> in(inputs, std::vector<Sample>(block));

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
+#include <cstring>
 #include <vector>
 
 #include "host/plugin_instance.h"
@@ -97,6 +99,29 @@ std::string subtypeName(int subtype) {
     }
 }
 
+// The frames the header of an opened file promises. libsndfile counts only the frames a cut-off
+// file holds, and notes the audio chunk's promised and real sizes in its log
+// ("data : 38400 (should be 30400)"); the promise is the held frames scaled by their ratio.
+std::int64_t promisedFramesOf(SNDFILE* file, std::int64_t frames) {
+    std::vector<char> log(16384);
+    sf_command(file, SFC_GET_LOG_INFO, log.data(), static_cast<int>(log.size()));
+    const std::string text(log.data());
+    for (const char* chunk : {"data : ", "SSND : "}) {
+        const std::size_t at = text.find(chunk);
+        if (at == std::string::npos) {
+            continue;
+        }
+        long long claimed = 0;
+        long long real = 0;
+        if (std::sscanf(text.c_str() + at + std::strlen(chunk), "%lld (should be %lld)", &claimed, &real) == 2 &&
+            real > 0 && claimed > real) {
+            return static_cast<std::int64_t>(static_cast<double>(frames) * static_cast<double>(claimed) /
+                                                 static_cast<double>(real) + 0.5);
+        }
+    }
+    return frames;
+}
+
 // libsndfile's reason for a failure, as one line.
 std::string reason(SNDFILE* file) {
     std::string text = sf_strerror(file);
@@ -117,6 +142,7 @@ SoundFileReader::SoundFileReader(const std::string& path) {
     channels_ = info.channels;
     sampleRate_ = info.samplerate;
     frames_ = info.frames;
+    promisedFrames_ = promisedFramesOf(file_, frames_);
 }
 
 SoundFileReader::~SoundFileReader() {

@@ -19,6 +19,7 @@ public:
     int channels() const override { return channels_; }
     int sampleRate() const override { return sampleRate_; }
     std::int64_t frames() const override { return frames_; }
+    std::int64_t promisedFrames() const override { return promisedFrames_; }
     std::int64_t read(float* interleaved, std::int64_t count) override;
     std::int64_t read(double* interleaved, std::int64_t count) override;
 
@@ -27,6 +28,7 @@ private:
     int channels_ = 0;
     int sampleRate_ = 0;
     std::int64_t frames_ = 0;
+    std::int64_t promisedFrames_ = 0;
 };
 
 // How samples are stored in an output file.

@@ -1,0 +1,240 @@
+// A test plug-in that misbehaves on request, to drive quorvel-host's defences. Its behaviour
+// comes from the environment variable QUORVEL_HOSTILE, a comma-separated list of:
+//   crash@request:N, exit@request:N, abort@request:N, hang@request:N   at request code N
+//   crash@block:N,   exit@block:N,   abort@block:N,   hang@block:N     at process call N (from 0)
+//   chatty        prints on its standard output at every request and process call
+//   giant-name    writes 4,000 bytes into the effect-name buffer
+//   control-name  an effect name holding an escape sequence and a newline
+//   nan           processing writes NaN
+//   loud          processing makes the input four times louder
+//   latency:N     declares N frames of latency and delays its output by N frames
+// Otherwise it passes its two inputs through unchanged, in both precisions.
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+#include <new>
+#include <string>
+#include <thread>
+#include <type_traits>
+#include <vector>
+
+#include "framework/effect_record.h"
+#include "framework/request_codes.h"
+
+namespace {
+
+enum class Misdeed { none, crash, exit, abort, hang };
+
+struct Trigger {
+    Misdeed misdeed = Misdeed::none;
+    bool atBlock = false;  // else at a request
+    long at = -1;
+};
+
+struct Behaviour {
+    Trigger trigger;
+    bool chatty = false;
+    bool giantName = false;
+    bool controlName = false;
+    bool nan = false;
+    bool loud = false;
+    std::int32_t latency = 0;
+};
+
+Behaviour readBehaviour() {
+    Behaviour behaviour;
+    const char* setting = std::getenv("QUORVEL_HOSTILE");
+    std::string list = setting != nullptr ? setting : "";
+    list += ',';
+    for (std::size_t start = 0, comma = 0; (comma = list.find(',', start)) != std::string::npos; start = comma + 1) {
+        const std::string item = list.substr(start, comma - start);
+        const std::size_t at = item.find('@');
+        const std::size_t colon = item.find(':');
+        if (at != std::string::npos && colon != std::string::npos) {
+            const std::string what = item.substr(0, at);
+            Trigger& trigger = behaviour.trigger;
+            trigger.misdeed = what == "crash"   ? Misdeed::crash
+                              : what == "exit"  ? Misdeed::exit
+                              : what == "abort" ? Misdeed::abort
+                              : what == "hang"  ? Misdeed::hang
+                                                : Misdeed::none;
+            trigger.atBlock = item.compare(at + 1, colon - at - 1, "block") == 0;
+            trigger.at = std::strtol(item.c_str() + colon + 1, nullptr, 10);
+        } else if (item == "chatty") {
+            behaviour.chatty = true;
+        } else if (item == "giant-name") {
+            behaviour.giantName = true;
+        } else if (item == "control-name") {
+            behaviour.controlName = true;
+        } else if (item == "nan") {
+            behaviour.nan = true;
+        } else if (item == "loud") {
+            behaviour.loud = true;
+        } else if (item.rfind("latency:", 0) == 0) {
+            behaviour.latency = static_cast<std::int32_t>(std::strtol(item.c_str() + 8, nullptr, 10));
+        }
+    }
+    return behaviour;
+}
+
+void misbehave(Misdeed misdeed) {
+    switch (misdeed) {
+    case Misdeed::crash: {
+        static int* volatile nowhere = nullptr;
+        // cppcheck-suppress nullPointer ; the crash is this test plug-in's purpose
+        *nowhere = 1;
+        break;
+    }
+    case Misdeed::exit:
+        std::exit(0);
+    case Misdeed::abort:
+        std::abort();
+    case Misdeed::hang:
+        for (;;) {
+            std::this_thread::sleep_for(std::chrono::seconds(1));
+        }
+    case Misdeed::none:
+        break;
+    }
+}
+
+struct HostileEffect {
+    EffectRecord record{};  // first member: the record's address is the object's
+    Behaviour behaviour;
+    long blocks = 0;
+    std::vector<double> delayLine[2];  // the last `latency` input samples per channel
+};
+
+static_assert(std::is_standard_layout_v<EffectRecord>);
+
+HostileEffect* owner(EffectRecord* record) {
+    return reinterpret_cast<HostileEffect*>(reinterpret_cast<char*>(record) - offsetof(HostileEffect, record));
+}
+
+void copyText(void* ptr, const char* text) {
+    if (ptr != nullptr) {
+        std::strcpy(static_cast<char*>(ptr), text);
+    }
+}
+
+std::intptr_t dispatch(EffectRecord* record, std::int32_t request, std::int32_t index, std::intptr_t /*value*/,
+                       void* ptr, float /*opt*/) {
+    HostileEffect* effect = owner(record);
+    const Behaviour& behaviour = effect->behaviour;
+    if (behaviour.chatty) {
+        std::printf("hostile: request %d\n", request);
+        std::fflush(stdout);
+    }
+    if (!behaviour.trigger.atBlock && behaviour.trigger.at == request) {
+        misbehave(behaviour.trigger.misdeed);
+    }
+    switch (request) {
+    case reqClose:
+        delete effect;
+        return 1;
+    case reqParamTitle:
+        copyText(ptr, index == 0 ? "Gain" : "");
+        return 0;
+    case reqParamUnit:
+        copyText(ptr, "x");
+        return 0;
+    case reqParamValueText:
+        copyText(ptr, "1");
+        return 0;
+    case reqProgramName:
+        copyText(ptr, "Only");
+        return 0;
+    case reqEffectName:
+        if (behaviour.giantName && ptr != nullptr) {
+            std::memset(ptr, 'G', 4000);
+            static_cast<char*>(ptr)[3999] = '\0';
+        } else {
+            copyText(ptr, behaviour.controlName ? "Evil\x1b[31mRed\nName" : "Hostile");
+        }
+        return 1;
+    case reqProductText:
+        copyText(ptr, "Hostile");
+        return 1;
+    case reqVendorText:
+        copyText(ptr, "Test Bench");
+        return 1;
+    case reqVendorVersion:
+        return 1;
+    case reqInterfaceVersion:
+        return 2400;
+    default:
+        return 0;
+    }
+}
+
+void setParam(EffectRecord* /*record*/, std::int32_t /*index*/, float /*value*/) {}
+
+float getParam(EffectRecord* /*record*/, std::int32_t /*index*/) {
+    return 1.0F;
+}
+
+template <typename Sample>
+void process(EffectRecord* record, Sample** inputs, Sample** outputs, std::int32_t frameCount) {
+    HostileEffect* effect = owner(record);
+    const Behaviour& behaviour = effect->behaviour;
+    if (behaviour.chatty) {
+        std::printf("hostile: block %ld\n", effect->blocks);
+        std::fflush(stdout);
+    }
+    if (behaviour.trigger.atBlock && behaviour.trigger.at == effect->blocks) {
+        misbehave(behaviour.trigger.misdeed);
+    }
+    ++effect->blocks;
+    for (int c = 0; c < 2; ++c) {
+        std::vector<double>& delay = effect->delayLine[c];
+        for (std::int32_t k = 0; k < frameCount; ++k) {
+            double value = static_cast<double>(inputs[c][k]);
+            if (!delay.empty()) {
+                delay.push_back(value);
+                value = delay.front();
+                delay.erase(delay.begin());
+            }
+            outputs[c][k] = behaviour.nan ? std::numeric_limits<Sample>::quiet_NaN()
+                                          : static_cast<Sample>(behaviour.loud ? 4.0 * value : value);
+        }
+    }
+}
+
+void processAccumulate(EffectRecord* /*record*/, float** /*inputs*/, float** /*outputs*/, std::int32_t /*frames*/) {}
+
+}  // namespace
+
+extern "C" EffectRecord* VSTPluginMain(HostCallback host) {
+    if (host(nullptr, hostReqVersion, 0, 0, nullptr, 0.0F) == 0) {
+        return nullptr;
+    }
+    auto* effect = new (std::nothrow) HostileEffect;
+    if (effect == nullptr) {
+        return nullptr;
+    }
+    effect->behaviour = readBehaviour();
+    for (std::vector<double>& delay : effect->delayLine) {
+        delay.assign(static_cast<std::size_t>(effect->behaviour.latency), 0.0);
+    }
+    EffectRecord& record = effect->record;
+    record.magic = recordMagic;
+    record.dispatchEntry = dispatch;
+    record.processAccumulateEntry = processAccumulate;
+    record.setParamEntry = setParam;
+    record.getParamEntry = getParam;
+    record.programCount = 1;
+    record.paramCount = 1;
+    record.inputCount = 2;
+    record.outputCount = 2;
+    record.latency = effect->behaviour.latency;
+    record.flags = flagCanFloatReplacing | flagCanDoubleReplacing;
+    record.ioRatio = 1.0F;
+    record.uniqueId = fourCharCode('H', 's', 't', 'l');
+    record.version = 1;
+    record.processFloatEntry = process<float>;
+    record.processDoubleEntry = process<double>;
+    return &record;
+}

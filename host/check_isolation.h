@@ -34,7 +34,7 @@ struct IsolatedOutcome {
 };
 
 // Captured output beyond this many bytes is counted in lines but not kept.
-inline constexpr std::size_t maxCapturedOutput = 64 * 1024;
+inline constexpr std::size_t maxCapturedOutput = std::size_t{64} * 1024;
 
 // Main thread. Runs `work` supervised and answers its outcome. On POSIX builds (not under
 // ThreadSanitizer, which cannot start threads in a forked child) the work runs in a forked

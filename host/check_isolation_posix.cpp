@@ -178,12 +178,13 @@ IsolatedOutcome runIsolated(const std::function<std::string()>& work, const std:
     std::string printedChunk;
     std::string error;
     bool answered = false;
-    // Takes every whole message received so far.
+    // Takes every whole message received so far; answers whether there was one.
     auto takeMessages = [&] {
-        for (;;) {
+        bool took = false;
+        for (;; took = true) {
             const std::size_t end = received.find('\0', parsed);
             if (end == std::string::npos) {
-                return;  // the rest is a message still on its way, or cut short by a crash
+                return took;  // the rest is a message still on its way, or cut short by a crash
             }
             const char tag = received[parsed];
             std::string text = received.substr(parsed + 1, end - parsed - 1);
@@ -210,21 +211,17 @@ IsolatedOutcome runIsolated(const std::function<std::string()>& work, const std:
     Clock::time_point lastSign = start;
     std::string stopped;  // why the supervisor killed the child, empty when it did not
     int status = 0;
-    bool reaped = false;
-    while (!reaped) {
+    for (;;) {
         pollfd waits[2] = {{report[0], POLLIN, 0}, {captured[0], POLLIN, 0}};
         poll(waits, captured[0] >= 0 ? 2 : 1, pollMilliseconds);
-        const std::size_t before = parsed;
         readAvailable(report[0], received);
-        takeMessages();
+        const bool heard = takeMessages();
         takeOutput();
         const Clock::time_point now = Clock::now();
-        if (parsed != before) {
+        if (heard) {
             lastSign = now;
         }
-        const pid_t done = waitpid(child, &status, WNOHANG);
-        if (done == child) {
-            reaped = true;
+        if (waitpid(child, &status, WNOHANG) == child) {
             break;
         }
         const double elapsed = std::chrono::duration<double>(now - start).count();
@@ -241,7 +238,7 @@ IsolatedOutcome runIsolated(const std::function<std::string()>& work, const std:
             kill(child, SIGKILL);
             while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
             }
-            reaped = true;
+            break;
         }
     }
     // What the child wrote just before it ended.

@@ -2,10 +2,6 @@
 
 #include <csignal>
 
-#if !defined(_WIN32)
-#include <signal.h>
-#endif
-
 namespace {
 
 volatile std::sig_atomic_t caught = 0;

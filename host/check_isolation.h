@@ -1,25 +1,54 @@
-// Running one validation check so that a plug-in that crashes or hangs in it is reported
-// instead of taking the host down with it.
+// Running work that calls an untrusted plug-in so that a crash, an exit, an abort or a hang
+// in the plug-in is reported instead of taking the host down with it, and so that what the
+// plug-in prints never mixes into the tool's own output.
 #pragma once
 
+#include <cstddef>
 #include <functional>
 #include <string>
+
+// Where the supervised work's own output (the plug-in's printing) goes.
+enum class PluginOutput {
+    toErrorStream,  // its standard output goes to the tool's error stream; its error stream stays
+    captured,       // its standard output and error stream are collected into the outcome
+};
+
+// How long the supervised work may take. Zero means no limit.
+struct IsolationLimits {
+    double totalSeconds = 0;  // the whole work
+    double quietSeconds = 0;  // the longest time between two progress notes: one plug-in call
+};
 
 struct IsolatedOutcome {
     bool completed = false;  // the work returned normally
     std::string answer;      // what the work returned, when it completed
-    std::string failure;     // how it ended otherwise ("crashed with SIGSEGV", "timed out after 300 s")
+    // One line otherwise, ending with " at <last progress note>" when there is one:
+    // "crashed (Segmentation fault) at request 45", "ended the process with exit code 0 at
+    // block 12", "hung: no answer within 10 s at block 12", "timed out after 60 s at ...",
+    // "interrupted by SIGINT", "the host failed: <message>".
+    std::string failure;
+    std::string lastNote;                // the last progress note, empty when none
+    std::string pluginOutput;            // captured mode: what the work printed (the first 64 KiB)
+    std::size_t pluginOutputLines = 0;   // captured mode: how many lines it printed in all
+    int interruptedBy = 0;               // SIGINT, SIGTERM or SIGHUP when one ended the wait, else 0
 };
 
-// Main thread. Runs `work` and answers its outcome. On POSIX systems `work` runs in a child
-// process (a fork of this one), so a crash or a hang past `timeoutSeconds` ends only the child.
-// On Windows (and under ThreadSanitizer) it runs in this process: a crash there ends the
-// host (on Windows after one line naming `label`), and hangs are not timed.
-IsolatedOutcome runIsolated(const std::function<std::string()>& work, const std::string& label, int timeoutSeconds);
+// Captured output beyond this many bytes is counted in lines but not kept.
+inline constexpr std::size_t maxCapturedOutput = std::size_t{64} * 1024;
+
+// Main thread. Runs `work` supervised and answers its outcome. On POSIX builds (not under
+// ThreadSanitizer, which cannot start threads in a forked child) the work runs in a forked
+// child: a crash, exit(), abort() or hang ends only the child, which is killed when a limit
+// runs out or the tool is interrupted. Elsewhere the work runs in this process: the output
+// still goes where `output` says, but hangs are not timed, and a crash ends the tool after
+// one line on the error stream naming `label` and the last progress note.
+IsolatedOutcome runIsolated(const std::function<std::string()>& work, const std::string& label,
+                            const IsolationLimits& limits, PluginOutput output);
 
 // Whether runIsolated() survives a crash of the work on this platform.
 bool isolationSurvivesCrashes();
 
-// Work thread. Notes where the work has got to ("request 50"), so that a crash or hang is
-// reported with the place it happened. Cheap enough to call before every request.
+// Work side, any thread. Notes where the work has got to ("request 45 (effect name)",
+// "block 12") and restarts the clock of IsolationLimits::quietSeconds. Cheap enough to call
+// before every plug-in call.
 void noteCheckProgress(const std::string& where);

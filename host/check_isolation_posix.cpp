@@ -1,22 +1,33 @@
+#include <fcntl.h>
+#include <poll.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <exception>
 
 #include "host/check_isolation.h"
+#include "host/interruption.h"
+#include "host/output_capture.h"
 
 namespace {
 
 // ThreadSanitizer cannot start threads in a forked child, and the checks start threads:
-// under it the checks run in this process, as on Windows.
+// under it the work runs in this process, as on Windows.
 #if defined(__SANITIZE_THREAD__)
-constexpr bool forkChecks = false;
+constexpr bool forkWork = false;
 #else
-constexpr bool forkChecks = true;
+constexpr bool forkWork = true;
 #endif
+
+using Clock = std::chrono::steady_clock;
+
+// How often the supervisor looks at the clock and the interruption flag while it waits.
+constexpr int pollMilliseconds = 50;
 
 // The child's end of the pipe to the parent; -1 outside a child.
 int reportChannel = -1;
@@ -30,6 +41,9 @@ void send(char tag, const std::string& text) {
     std::size_t left = message.size();
     while (left > 0) {
         const ssize_t written = write(reportChannel, data, left);
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
         if (written <= 0) {
             return;
         }
@@ -38,10 +52,74 @@ void send(char tag, const std::string& text) {
     }
 }
 
+// The child's side: the plug-in's output goes where `output` says, interruptions end it the
+// ordinary way (the parent sees them through its own flag), and the work's answer or error
+// goes up the report channel.
+[[noreturn]] void runChild(const std::function<std::string()>& work, int report, int outputChannel,
+                           PluginOutput output) {
+    std::signal(SIGINT, SIG_DFL);
+    std::signal(SIGTERM, SIG_DFL);
+    std::signal(SIGHUP, SIG_DFL);
+    if (output == PluginOutput::captured) {
+        dup2(outputChannel, 1);
+        dup2(outputChannel, 2);
+        close(outputChannel);
+    } else {
+        dup2(2, 1);
+    }
+    reportChannel = report;
+    try {
+        send('R', work());
+    } catch (const std::exception& error) {
+        send('E', error.what());
+    } catch (...) {
+        send('E', "an unexpected error");
+    }
+    std::fflush(nullptr);
+    _exit(0);
+}
+
+std::string seconds(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", value);
+    return text;
+}
+
+// Reads what is there without blocking; answers false at end of file or error.
+bool readAvailable(int descriptor, std::string& into) {
+    char chunk[4096];
+    for (;;) {
+        const ssize_t got = read(descriptor, chunk, sizeof chunk);
+        if (got > 0) {
+            into.append(chunk, static_cast<std::size_t>(got));
+            continue;
+        }
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        return got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK);
+    }
+}
+
+IsolatedOutcome runInProcess(const std::function<std::string()>& work, PluginOutput output) {
+    IsolatedOutcome outcome;
+    OutputRedirection redirection(output);
+    try {
+        outcome.answer = work();
+        outcome.completed = true;
+    } catch (const std::exception& error) {
+        outcome.failure = std::string("the host failed: ") + error.what();
+    }
+    const CapturedOutput captured = redirection.finish();
+    outcome.pluginOutput = captured.text();
+    outcome.pluginOutputLines = captured.lines();
+    return outcome;
+}
+
 }  // namespace
 
 bool isolationSurvivesCrashes() {
-    return forkChecks;
+    return forkWork;
 }
 
 void noteCheckProgress(const std::string& where) {
@@ -51,84 +129,139 @@ void noteCheckProgress(const std::string& where) {
 }
 
 IsolatedOutcome runIsolated(const std::function<std::string()>& work, const std::string& /*label*/,
-                            int timeoutSeconds) {
-    IsolatedOutcome outcome;
-    if (!forkChecks) {
-        try {
-            outcome.answer = work();
-            outcome.completed = true;
-        } catch (const std::exception& error) {
-            outcome.failure = std::string("the host failed: ") + error.what();
-        }
-        return outcome;
+                            const IsolationLimits& limits, PluginOutput output) {
+    if (!forkWork) {
+        return runInProcess(work, output);
     }
-    int channel[2];
-    if (pipe(channel) != 0) {
-        outcome.failure = std::string("cannot create a pipe: ") + std::strerror(errno);
+    IsolatedOutcome outcome;
+    int report[2] = {-1, -1};
+    int captured[2] = {-1, -1};
+    if (pipe(report) != 0 || (output == PluginOutput::captured && pipe(captured) != 0)) {
+        outcome.failure = std::string("the host failed: cannot create a pipe: ") + std::strerror(errno);
+        for (int descriptor : {report[0], report[1], captured[0], captured[1]}) {
+            if (descriptor >= 0) {
+                close(descriptor);
+            }
+        }
         return outcome;
     }
     std::fflush(nullptr);
     const pid_t child = fork();
     if (child < 0) {
-        close(channel[0]);
-        close(channel[1]);
-        outcome.failure = std::string("cannot fork: ") + std::strerror(errno);
+        outcome.failure = std::string("the host failed: cannot fork: ") + std::strerror(errno);
+        for (int descriptor : {report[0], report[1], captured[0], captured[1]}) {
+            if (descriptor >= 0) {
+                close(descriptor);
+            }
+        }
         return outcome;
     }
     if (child == 0) {
-        close(channel[0]);
-        reportChannel = channel[1];
-        alarm(static_cast<unsigned>(timeoutSeconds));
-        try {
-            send('R', work());
-        } catch (const std::exception& error) {
-            send('E', error.what());
+        close(report[0]);
+        if (captured[0] >= 0) {
+            close(captured[0]);
         }
-        _exit(0);
+        runChild(work, report[1], captured[1], output);
     }
-    close(channel[1]);
+    close(report[1]);
+    if (captured[1] >= 0) {
+        close(captured[1]);
+    }
+    fcntl(report[0], F_SETFL, fcntl(report[0], F_GETFL) | O_NONBLOCK);
+    if (captured[0] >= 0) {
+        fcntl(captured[0], F_SETFL, fcntl(captured[0], F_GETFL) | O_NONBLOCK);
+    }
+
     std::string received;
-    char chunk[4096];
-    ssize_t got = 0;
-    while ((got = read(channel[0], chunk, sizeof chunk)) > 0 || (got < 0 && errno == EINTR)) {
-        if (got > 0) {
-            received.append(chunk, static_cast<std::size_t>(got));
-        }
-    }
-    close(channel[0]);
-    int status = 0;
-    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
-    }
-    std::string lastNote;
+    std::size_t parsed = 0;
+    CapturedOutput printed;
+    std::string printedChunk;
     std::string error;
     bool answered = false;
-    for (std::size_t start = 0; start < received.size();) {
-        std::size_t end = received.find('\0', start);
-        if (end == std::string::npos) {
-            break;  // a message cut short by the crash
+    // Takes every whole message received so far; answers whether there was one.
+    auto takeMessages = [&] {
+        bool took = false;
+        for (;; took = true) {
+            const std::size_t end = received.find('\0', parsed);
+            if (end == std::string::npos) {
+                return took;  // the rest is a message still on its way, or cut short by a crash
+            }
+            const char tag = received[parsed];
+            std::string text = received.substr(parsed + 1, end - parsed - 1);
+            if (tag == 'N') {
+                outcome.lastNote = std::move(text);
+            } else if (tag == 'R') {
+                outcome.answer = std::move(text);
+                answered = true;
+            } else if (tag == 'E') {
+                error = std::move(text);
+            }
+            parsed = end + 1;
         }
-        const char tag = received[start];
-        const std::string text = received.substr(start + 1, end - start - 1);
-        if (tag == 'N') {
-            lastNote = text;
-        } else if (tag == 'R') {
-            outcome.answer = text;
-            answered = true;
-        } else if (tag == 'E') {
-            error = text;
+    };
+    auto takeOutput = [&] {
+        if (captured[0] >= 0) {
+            printedChunk.clear();
+            readAvailable(captured[0], printedChunk);
+            printed.append(printedChunk.data(), printedChunk.size());
         }
-        start = end + 1;
+    };
+
+    const Clock::time_point start = Clock::now();
+    Clock::time_point lastSign = start;
+    std::string stopped;  // why the supervisor killed the child, empty when it did not
+    int status = 0;
+    for (;;) {
+        pollfd waits[2] = {{report[0], POLLIN, 0}, {captured[0], POLLIN, 0}};
+        poll(waits, captured[0] >= 0 ? 2 : 1, pollMilliseconds);
+        readAvailable(report[0], received);
+        const bool heard = takeMessages();
+        takeOutput();
+        const Clock::time_point now = Clock::now();
+        if (heard) {
+            lastSign = now;
+        }
+        if (waitpid(child, &status, WNOHANG) == child) {
+            break;
+        }
+        const double elapsed = std::chrono::duration<double>(now - start).count();
+        const double quiet = std::chrono::duration<double>(now - lastSign).count();
+        if (const int signal = pendingInterruption(); signal != 0) {
+            outcome.interruptedBy = signal;
+            stopped = std::string("interrupted by ") + interruptionName(signal);
+        } else if (limits.totalSeconds > 0 && elapsed > limits.totalSeconds) {
+            stopped = "timed out after " + seconds(limits.totalSeconds) + " s";
+        } else if (limits.quietSeconds > 0 && quiet > limits.quietSeconds) {
+            stopped = "hung: no answer within " + seconds(limits.quietSeconds) + " s";
+        }
+        if (!stopped.empty()) {
+            kill(child, SIGKILL);
+            while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+            }
+            break;
+        }
     }
-    const std::string where = lastNote.empty() ? "" : " at " + lastNote;
-    if (WIFSIGNALED(status)) {
-        const int signal = WTERMSIG(status);
-        outcome.failure = signal == SIGALRM ? "timed out after " + std::to_string(timeoutSeconds) + " s" + where
-                                            : std::string("crashed (") + strsignal(signal) + ")" + where;
+    // What the child wrote just before it ended.
+    readAvailable(report[0], received);
+    takeMessages();
+    takeOutput();
+    close(report[0]);
+    if (captured[0] >= 0) {
+        close(captured[0]);
+    }
+    outcome.pluginOutput = printed.text();
+    outcome.pluginOutputLines = printed.lines();
+
+    const std::string where = outcome.lastNote.empty() ? "" : " at " + outcome.lastNote;
+    if (!stopped.empty()) {
+        outcome.failure = stopped + (outcome.interruptedBy != 0 ? "" : where);
+    } else if (WIFSIGNALED(status)) {
+        outcome.failure = std::string("crashed (") + strsignal(WTERMSIG(status)) + ")" + where;
     } else if (!error.empty()) {
         outcome.failure = "the host failed: " + error;
     } else if (!answered) {
-        // The plug-in ended the process (exit(), or a sanitizer's report of a fault).
-        outcome.failure = "crashed (the process exited with code " + std::to_string(WEXITSTATUS(status)) + ")" + where;
+        // The plug-in ended the process itself: exit(), or a sanitizer's report of a fault.
+        outcome.failure = "ended the process with exit code " + std::to_string(WEXITSTATUS(status)) + where;
     } else {
         outcome.completed = true;
     }

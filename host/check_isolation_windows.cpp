@@ -3,19 +3,27 @@
 #include <cstdio>
 #include <exception>
 
+#include <io.h>
+
 #include "host/check_isolation.h"
+#include "host/output_capture.h"
 
 namespace {
 
 std::string currentLabel;
 std::string lastNote;
+// The tool's own error stream while the work's output is redirected, for the crash report.
+int toolErrorStream = 2;
 
 LONG WINAPI reportCrash(EXCEPTION_POINTERS* info) {
     const auto code = static_cast<unsigned long>(info->ExceptionRecord->ExceptionCode);
     const std::string where = lastNote.empty() ? "" : " at " + lastNote;
-    std::fprintf(stdout, "%-18s FAIL   crashed (exception 0x%08lX)%s; the remaining checks did not run\n",
-                 currentLabel.c_str(), code, where.c_str());
-    std::fflush(stdout);
+    char line[1024];
+    const int length = std::snprintf(line, sizeof line, "quorvel-host: %s: the plug-in crashed (exception 0x%08lX)%s\n",
+                                     currentLabel.c_str(), code, where.c_str());
+    if (length > 0) {
+        _write(toolErrorStream, line, static_cast<unsigned>(length < static_cast<int>(sizeof line) ? length : sizeof line - 1));
+    }
     ExitProcess(1);
 }
 
@@ -30,16 +38,26 @@ void noteCheckProgress(const std::string& where) {
 }
 
 IsolatedOutcome runIsolated(const std::function<std::string()>& work, const std::string& label,
-                            int /*timeoutSeconds*/) {
+                            const IsolationLimits& /*limits*/, PluginOutput output) {
     currentLabel = label;
     lastNote.clear();
+    toolErrorStream = _dup(2);
     SetUnhandledExceptionFilter(reportCrash);
     IsolatedOutcome outcome;
-    try {
-        outcome.answer = work();
-        outcome.completed = true;
-    } catch (const std::exception& error) {
-        outcome.failure = std::string("the host failed: ") + error.what();
+    {
+        OutputRedirection redirection(output);
+        try {
+            outcome.answer = work();
+            outcome.completed = true;
+        } catch (const std::exception& error) {
+            outcome.failure = std::string("the host failed: ") + error.what();
+        }
+        const CapturedOutput captured = redirection.finish();
+        outcome.pluginOutput = captured.text();
+        outcome.pluginOutputLines = captured.lines();
     }
+    outcome.lastNote = lastNote;
+    _close(toolErrorStream);
+    toolErrorStream = 2;
     return outcome;
 }

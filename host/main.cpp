@@ -10,6 +10,7 @@
 
 #include "host/command_options.h"
 #include "host/commands.h"
+#include "host/interruption.h"
 #include "host/usage_error.h"
 
 namespace {
@@ -35,6 +36,8 @@ std::string commandList(const std::vector<Subcommand>& commands) {
 }
 
 int run(int argc, char** argv) {
+    // A signal ends the supervised work and lets the command remove its temporary files.
+    catchInterruptions();
     CLI::App app{"Loads a plug-in of the Quorvel binary interface and inspects, renders, validates or benchmarks it.",
                  "quorvel-host"};
     app.require_subcommand(1);

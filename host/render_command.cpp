@@ -14,6 +14,7 @@
 #include "host/command_options.h"
 #include "host/commands.h"
 #include "host/demo_signal.h"
+#include "host/interruption.h"
 #include "host/plugin_info.h"
 #include "host/progress_bar.h"
 #include "host/render.h"
@@ -93,7 +94,13 @@ std::string renderFiles(const RenderOptions& options, const std::string& audioPa
     SoundFileWriter writer(audioPath, instance.outputCount(), rate, encodingFor(options), options.output,
                            options.encoding != EncodingChoice::automatic);
     ProgressBar progress(source->frames() + settings.tailFrames);
-    settings.progress = [&progress](std::int64_t done) { progress.update(done); };
+    settings.progress = [&progress](std::int64_t done) {
+        // Where the work runs in the tool's own process, an interruption ends it here.
+        if (const int signal = pendingInterruption(); signal != 0) {
+            throw HostError(std::string("interrupted by ") + interruptionName(signal));
+        }
+        progress.update(done);
+    };
     const RenderResult result = renderAudio(instance, *source, writer, settings, summary.get());
     writer.finish();
     instance.noteRequests(true);
@@ -156,6 +163,10 @@ int runRender(const RenderOptions& options) {
     if (clipped > 0) {
         warn(std::to_string(clipped) + " samples were clipped to full scale in the " +
              result["stored"].get<std::string>() + " file (--encoding float keeps them)");
+    }
+    if (const int signal = pendingInterruption(); signal != 0) {
+        throw HostError(std::string("interrupted by ") + interruptionName(signal) + "; '" + options.output +
+                        "' was left as it was");
     }
     audio.commit();
     if (plot) {

@@ -1,7 +1,5 @@
 #include "host/supervised_run.h"
 
-#include <cmath>
-
 #include "host/check_isolation.h"
 #include "host/usage_error.h"
 
@@ -26,9 +24,12 @@ std::string runSupervised(const std::function<std::string()>& work, const std::s
             return errorTag + std::string(error.what());
         }
     };
-    const IsolatedOutcome outcome = runIsolated(tagged, command, static_cast<int>(std::ceil(callSeconds)));
+    IsolationLimits limits;
+    limits.quietSeconds = callSeconds;
+    const IsolatedOutcome outcome = runIsolated(tagged, command, limits, PluginOutput::toErrorStream);
     if (!outcome.completed) {
-        throw HostError("the plug-in " + outcome.failure);
+        const bool pluginFault = outcome.interruptedBy == 0 && outcome.failure.rfind("the host failed", 0) != 0;
+        throw HostError((pluginFault ? "the plug-in " : "") + outcome.failure);
     }
     const std::string& reply = outcome.answer;
     const std::string text = reply.empty() ? std::string() : reply.substr(1);

@@ -77,7 +77,8 @@ std::vector<CheckResult> validatePlugin(const std::string& path, const Validatio
         }
         const CheckFunction function = checkFunction(name);
         const IsolatedOutcome outcome =
-            runIsolated([&] { return encode(function(entry)); }, name, options.timeoutSeconds);
+            runIsolated([&] { return encode(function(entry)); }, name,
+                        IsolationLimits{static_cast<double>(options.timeoutSeconds), 0}, PluginOutput::toErrorStream);
         const CheckVerdict verdict = outcome.completed ? decode(outcome.answer)
                                                        : CheckVerdict{CheckStatus::fail, outcome.failure};
         report(name, verdict.status, verdict.detail);

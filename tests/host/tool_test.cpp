@@ -135,7 +135,11 @@ TEST_F(ToolTest, AFailedRenderLeavesEveryFileAsItWasAndNoTemporaryFile) {
     writeBytes(dir_ / "notes.txt", "notes");
     writeBytes(dir_ / "a.xi", "an instrument");
     writeBytes(dir_ / "picture.png", "an earlier picture");
+    writeAudio(dir_ / "empty.wav", 0, 0.5F);
     fs::create_directory(dir_ / "x.wav");
+    fs::create_symlink("in.wav", dir_ / "alias.wav");
+    fs::create_hard_link(dir_ / "in.wav", dir_ / "hard.wav");
+    fs::create_symlink("in.wav", dir_ / "shot.png");
     const FailingRender cases[] = {
         {"crash@block:3", "-i in.wav -o out.wav --block 256", 1, "crashed (Segmentation fault) at block 3"},
         {"exit@block:2", "-i in.wav -o out.wav --plot picture.png", 1, "exit code 0 at block 2"},
@@ -148,6 +152,10 @@ TEST_F(ToolTest, AFailedRenderLeavesEveryFileAsItWasAndNoTemporaryFile) {
         {"", "-i in.wav -o x.wav", 1, "is a folder"},
         {"", "-i in.wav -o ./plug.so", 1, "is the plug-in"},
         {"", "-i in.wav -o in.wav", 1, "is the input"},
+        {"", "-i in.wav -o alias.wav", 1, "is the input"},
+        {"", "-i in.wav -o hard.wav", 1, "is the input"},
+        {"", "-i in.wav -o new.wav --plot shot.png", 1, "is the input"},
+        {"", "-i empty.wav -o out.wav --plot new.png", 1, "nothing to draw: the rendered audio has 0 frames"},
         {"", "-i in.wav -o out.wav --plot in.wav", 2, "picture format"},
         {"", "-i in.wav -o out.png --plot out.png", 1, "is the output"},
         {"", "-i in.wav -o /dev/null", 1, "not a regular file"},
@@ -253,6 +261,10 @@ TEST_F(ToolTest, LatencyIsCompensatedTheTailRingsOutAndRepeatedRendersAreIdentic
     EXPECT_TRUE(std::equal(input.begin(), input.end(), output.begin())) << "the output is not aligned";
     EXPECT_TRUE(std::all_of(output.begin() + static_cast<std::ptrdiff_t>(input.size()), output.end(),
                             [](float sample) { return sample == 0.0F; }));
+
+    writeAudio(dir_ / "slow.wav", 5, 0.5F, 1);  // a 1 Hz file still gets a close-up to draw
+    ASSERT_EQ(run("", "render ./plug.so -i slow.wav -o slow-out.wav --plot slow.svg").status, 0);
+    EXPECT_NE(readFile(dir_ / "slow.svg").find("<svg"), std::string::npos);
 
     ASSERT_EQ(run("", "render ./plug.so -i in.wav -o again.wav --plot again.png").status, 0);
     const std::string first = readFile(dir_ / "again.wav");

@@ -6,11 +6,14 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
 #include "framework/request_codes.h"
 #include "host/allocation_probe.h"
+#include "host/atomic_output.h"
 #include "host/check_isolation.h"
 #include "host/commands.h"
 #include "host/guarded_buffer.h"
@@ -20,6 +23,7 @@
 #include "host/plugin_instance.h"
 #include "host/render.h"
 #include "host/sound_file.h"
+#include "host/usage_error.h"
 #include "host/validation.h"
 
 namespace {
@@ -301,12 +305,66 @@ TEST(ParamSettingTest, NamesByTitleOrIndexAndRefusesWhatItCannotUse) {
     EXPECT_EQ(ramp.valueAt(100, 101), 1.0F);
     EXPECT_EQ(ramp.valueAt(500, 101), 1.0F);
 
+    EXPECT_EQ(parseParamSetting("0000006=1", false, instance).index, 6);
+
     for (const char* bad : {"Nope=1", "7=0.5", "99999999999=0", "LDur", "=1", "LDur=x", "LDur=1.5", "LDur=-0.1",
-                            "LDur=nan"}) {
-        EXPECT_THROW(parseParamSetting(bad, false, instance), HostError) << bad;
+                            "LDur=nan", "LDur=inf", "LDur=1e40"}) {
+        EXPECT_THROW(parseParamSetting(bad, false, instance), UsageError) << bad;
     }
-    EXPECT_THROW(parseParamSetting("LDur=1", true, instance), HostError);
-    EXPECT_THROW(parseParamSetting("LDur=0:2", true, instance), HostError);
+    EXPECT_THROW(parseParamSetting("LDur=1", true, instance), UsageError);
+    EXPECT_THROW(parseParamSetting("LDur=0:2", true, instance), UsageError);
+    try {
+        parseParamSetting("LDur=1e40", false, instance);
+    } catch (const UsageError& error) {
+        EXPECT_NE(std::string(error.what()).find("out of range"), std::string::npos) << error.what();
+    }
+    EXPECT_EQ(parseParamSettings({"LDur=1"}, {"RDur=0:1"}, instance).size(), 2U);
+    EXPECT_THROW(parseParamSettings({"LDur=1"}, {"ldur=0:1"}, instance), UsageError);
+    EXPECT_THROW(parseParamSettings({"1=1", "LDur=0"}, {}, instance), UsageError);
+}
+
+TEST(PrintableTextTest, EscapesControlCharactersOnly) {
+    EXPECT_EQ(printableText("Evil\x1b[31mRed\nName\t\r\x7f"), "Evil\\x1b[31mRed\\nName\\t\\r\\x7f");
+    EXPECT_EQ(printableText("Caf\xc3\xa9 = 1"), "Caf\xc3\xa9 = 1");
+}
+
+TEST(AtomicOutputTest, ReplacesTheTargetOnlyOnCommitAndKeepsItsPermissions) {
+    const std::filesystem::path target = scratchFile("atomic-target.txt");
+    {
+        std::ofstream(target) << "before";
+    }
+    std::filesystem::permissions(target, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    const auto folderSize = [&target]() {
+        const auto entries = std::filesystem::directory_iterator(target.parent_path());
+        return std::distance(std::filesystem::begin(entries), std::filesystem::end(entries));
+    };
+    const auto filesBefore = folderSize();
+    std::string temporary;
+    {
+        AtomicOutput output(target.string(), "the output");
+        temporary = output.temporaryPath();
+        EXPECT_EQ(std::filesystem::path(temporary).parent_path(), target.parent_path());
+        std::ofstream(temporary) << "abandoned";
+    }
+    EXPECT_FALSE(std::filesystem::exists(temporary)) << "an abandoned temporary file is removed";
+    EXPECT_EQ(folderSize(), filesBefore);
+    std::ifstream unchanged(target);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(unchanged), {}), "before");
+    {
+        AtomicOutput output(target.string(), "the output");
+        std::ofstream(output.temporaryPath()) << "after";
+        output.commit();
+    }
+    std::ifstream replaced(target);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(replaced), {}), "after");
+    EXPECT_EQ(folderSize(), filesBefore);
+#if !defined(_WIN32)
+    EXPECT_EQ(std::filesystem::status(target).permissions() & std::filesystem::perms::all,
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+#endif
+    EXPECT_THROW(AtomicOutput(target.parent_path().string(), "the output"), HostError) << "a folder is refused";
+    EXPECT_THROW(AtomicOutput((target.parent_path() / "no-such-folder" / "x.wav").string(), "the output"),
+                 HostError);
 }
 
 TEST(PluginInfoTest, DescribesTheEffectAsTheHostSeesIt) {

@@ -1,6 +1,7 @@
 #include "host/atomic_output.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #if defined(_WIN32)
 #include <io.h>
 #else
@@ -74,7 +75,9 @@ void checkOutputPath(const std::string& path, const std::string& what,
                               ? fs::equivalent(path, other, error)
                               : fs::weakly_canonical(path, error) == fs::weakly_canonical(other, error);
         if (same) {
-            throw HostError(what + " " + quote(path) + " is " + role + "; choose another name");
+            std::string message = what;
+            message += " " + quote(path) + " is " + role + "; choose another name";
+            throw HostError(message);
         }
     }
 }

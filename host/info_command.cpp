@@ -1,7 +1,6 @@
 // quorvel-host info: what the plug-in says about itself, as a report or as JSON.
 #include <nlohmann/json.hpp>
 
-#include <cstdarg>
 #include <cstdio>
 #include <memory>
 
@@ -19,13 +18,11 @@ std::string hex32(std::int32_t value) {
     return text;
 }
 
-// printf into a string.
-__attribute__((format(printf, 2, 3))) void append(std::string& text, const char* format, ...) {
+// printf into a string, one line of the report at a time.
+template <typename... Values>
+void append(std::string& text, const char* format, Values... values) {
     char line[1024];
-    va_list arguments;
-    va_start(arguments, format);
-    std::vsnprintf(line, sizeof line, format, arguments);
-    va_end(arguments);
+    std::snprintf(line, sizeof line, format, values...);
     text += line;
 }
 

@@ -79,7 +79,7 @@ std::string renderFiles(const RenderOptions& options, const std::string& audioPa
     settings.precision = options.precision == 64 ? Precision::float64 : Precision::float32;
     settings.blockSize = options.blockSize;
     settings.params = parseParamSettings(options.sets, options.ramps, instance);
-    settings.tailFrames = static_cast<std::int64_t>(options.tailSeconds * rate + 0.5);
+    settings.tailFrames = std::llround(options.tailSeconds * rate);
     nlohmann::json notes = nlohmann::json::array();
     if (instance.inputCount() == 1 && source->channels() == 2) {
         notes.push_back("the plug-in has one input; the right channel is not used");

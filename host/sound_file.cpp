@@ -4,7 +4,8 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstdio>
+#include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -111,12 +112,16 @@ std::int64_t promisedFramesOf(SNDFILE* file, std::int64_t frames) {
         if (at == std::string::npos) {
             continue;
         }
-        long long claimed = 0;
-        long long real = 0;
-        if (std::sscanf(text.c_str() + at + std::strlen(chunk), "%lld (should be %lld)", &claimed, &real) == 2 &&
-            real > 0 && claimed > real) {
-            return static_cast<std::int64_t>(static_cast<double>(frames) * static_cast<double>(claimed) /
-                                                 static_cast<double>(real) + 0.5);
+        const char* start = text.c_str() + at + std::strlen(chunk);
+        char* end = nullptr;
+        const long long claimed = std::strtoll(start, &end, 10);
+        const char* should = " (should be ";
+        if (end == start || std::strncmp(end, should, std::strlen(should)) != 0) {
+            continue;
+        }
+        const long long real = std::strtoll(end + std::strlen(should), nullptr, 10);
+        if (real > 0 && claimed > real) {
+            return std::llround(static_cast<double>(frames) * static_cast<double>(claimed) / static_cast<double>(real));
         }
     }
     return frames;

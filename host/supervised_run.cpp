@@ -32,7 +32,7 @@ std::string runSupervised(const std::function<std::string()>& work, const std::s
         throw HostError((pluginFault ? "the plug-in " : "") + outcome.failure);
     }
     const std::string& reply = outcome.answer;
-    const std::string text = reply.empty() ? std::string() : reply.substr(1);
+    std::string text = reply.empty() ? std::string() : reply.substr(1);
     if (reply.empty() || (reply[0] != answerTag && reply[0] != usageTag && reply[0] != errorTag)) {
         throw HostError("the supervised work answered nothing readable");
     }

@@ -101,21 +101,6 @@ bool readAvailable(int descriptor, std::string& into) {
     }
 }
 
-IsolatedOutcome runInProcess(const std::function<std::string()>& work, PluginOutput output) {
-    IsolatedOutcome outcome;
-    OutputRedirection redirection(output);
-    try {
-        outcome.answer = work();
-        outcome.completed = true;
-    } catch (const std::exception& error) {
-        outcome.failure = std::string("the host failed: ") + error.what();
-    }
-    const CapturedOutput captured = redirection.finish();
-    outcome.pluginOutput = captured.text();
-    outcome.pluginOutputLines = captured.lines();
-    return outcome;
-}
-
 }  // namespace
 
 bool isolationSurvivesCrashes() {
@@ -131,7 +116,7 @@ void noteCheckProgress(const std::string& where) {
 IsolatedOutcome runIsolated(const std::function<std::string()>& work, const std::string& /*label*/,
                             const IsolationLimits& limits, PluginOutput output) {
     if (!forkWork) {
-        return runInProcess(work, output);
+        return runRedirected(work, output);
     }
     IsolatedOutcome outcome;
     int report[2] = {-1, -1};

@@ -1,7 +1,6 @@
 #include <windows.h>
 
 #include <cstdio>
-#include <exception>
 
 #include <io.h>
 
@@ -43,19 +42,7 @@ IsolatedOutcome runIsolated(const std::function<std::string()>& work, const std:
     lastNote.clear();
     toolErrorStream = _dup(2);
     SetUnhandledExceptionFilter(reportCrash);
-    IsolatedOutcome outcome;
-    {
-        OutputRedirection redirection(output);
-        try {
-            outcome.answer = work();
-            outcome.completed = true;
-        } catch (const std::exception& error) {
-            outcome.failure = std::string("the host failed: ") + error.what();
-        }
-        const CapturedOutput captured = redirection.finish();
-        outcome.pluginOutput = captured.text();
-        outcome.pluginOutputLines = captured.lines();
-    }
+    IsolatedOutcome outcome = runRedirected(work, output);
     outcome.lastNote = lastNote;
     _close(toolErrorStream);
     toolErrorStream = 2;

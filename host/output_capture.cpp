@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <exception>
 
 #if defined(_WIN32)
 #include <io.h>
@@ -68,4 +69,19 @@ CapturedOutput OutputRedirection::finish() {
         capture_ = nullptr;
     }
     return captured;
+}
+
+IsolatedOutcome runRedirected(const std::function<std::string()>& work, PluginOutput output) {
+    IsolatedOutcome outcome;
+    OutputRedirection redirection(output);
+    try {
+        outcome.answer = work();
+        outcome.completed = true;
+    } catch (const std::exception& error) {
+        outcome.failure = std::string("the host failed: ") + error.what();
+    }
+    const CapturedOutput captured = redirection.finish();
+    outcome.pluginOutput = captured.text();
+    outcome.pluginOutputLines = captured.lines();
+    return outcome;
 }

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <functional>
 #include <string>
 
 #include "host/check_isolation.h"
@@ -41,3 +42,7 @@ private:
     std::FILE* capture_ = nullptr;
     bool finished_ = false;
 };
+
+// Main thread. Runs `work` in this process with its output sent where `output` says, and
+// answers its outcome; an exception from the work is the host's failure.
+IsolatedOutcome runRedirected(const std::function<std::string()>& work, PluginOutput output);

@@ -2,6 +2,7 @@
 // failure) and throws HostError for a failure that one line explains.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -23,12 +24,6 @@ struct RenderOptions {
     std::string plot;  // PNG path, empty for none
 };
 
-struct ValidateOptions {
-    std::string plugin;
-    bool strict = false;
-    bool json = false;
-};
-
 struct BenchOptions {
     std::string plugin;
     int precision = 32;
@@ -40,8 +35,18 @@ struct BenchOptions {
 
 int runInfo(const InfoOptions& options);
 int runRender(const RenderOptions& options);
-int runValidate(const ValidateOptions& options);
 int runBench(const BenchOptions& options);
+
+namespace CLI {
+class App;
+}
+
+// One subcommand of quorvel-host: the CLI11 subcommand it registered and what runs it (answers the exit code).
+struct Subcommand {
+    CLI::App* command = nullptr;
+    std::function<int()> run;
+};
+Subcommand addValidateCommand(CLI::App& app);  // host/validate_command.cpp
 
 // Loads `library` and answers its entry point; throws HostError saying why it cannot.
 PluginEntry requireEntry(PluginLibrary& library, const std::string& path);

@@ -49,11 +49,7 @@ int run(int argc, char** argv) {
     addPrecisionAndBlock(*renderCommand, render.precision, render.blockSize);
     renderCommand->add_option("--plot", render.plot, "Draw input and output waveforms to this PNG (needs gnuplot)");
 
-    ValidateOptions validate;
-    CLI::App* validateCommand = app.add_subcommand("validate", "Run the conformance and robustness checks");
-    addPlugin(*validateCommand, validate.plugin);
-    validateCommand->add_flag("--strict", validate.strict, "Count warnings as failures");
-    validateCommand->add_flag("--json", validate.json, "Print JSON instead of a table");
+    const Subcommand validate = addValidateCommand(app);
 
     BenchOptions bench;
     CLI::App* benchCommand = app.add_subcommand("bench", "Measure frames per second and the real-time factor");
@@ -85,8 +81,8 @@ int run(int argc, char** argv) {
         if (renderCommand->parsed()) {
             return runRender(render);
         }
-        if (validateCommand->parsed()) {
-            return runValidate(validate);
+        if (validate.command->parsed()) {
+            return validate.run();
         }
         return runBench(bench);
     } catch (const std::exception& error) {

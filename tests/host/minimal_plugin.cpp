@@ -2,10 +2,12 @@
 
 #include <atomic>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <new>
+#include <string>
 #include <type_traits>
 
 #include "framework/request_codes.h"
@@ -31,21 +33,31 @@ void copyText(void* ptr, const char* text) {
     }
 }
 
+// A title far longer than any buffer a host hands for one.
+const std::string& overlongTitle() {
+    static const std::string title(299, 'G');
+    return title;
+}
+
 std::intptr_t dispatch(EffectRecord* record, std::int32_t request, std::int32_t index, std::intptr_t /*value*/,
                        void* ptr, float /*opt*/) {
     MinimalEffect* effect = owner(record);
+    if (effect->faults.chatty && request == reqOpen) {
+        std::printf("minimal: opened\n");
+        std::fprintf(stderr, "minimal: hello from the error stream\n");
+    }
     switch (request) {
     case reqClose:
         delete effect;
         return 1;
     case reqParamTitle:
         if (index == 0) {
-            copyText(ptr, effect->faults.overlongTitle ? "GainOfTheSignal!" : "Gain");
+            copyText(ptr, effect->faults.overlongTitle ? overlongTitle().c_str() : "Gain");
         }
         return 0;
     case reqParamUnit:
         if (index == 0) {
-            copyText(ptr, "x");
+            copyText(ptr, effect->faults.longUnit ? "times the in" : "x");
         }
         return 0;
     case reqParamValueText:
@@ -93,6 +105,9 @@ template <typename Sample>
 void process(EffectRecord* record, Sample** inputs, Sample** outputs, std::int32_t frameCount) {
     const MinimalEffect* effect = owner(record);
     const double gain = effect->gain.load(std::memory_order_relaxed);
+    if (effect->faults.chatty) {
+        std::printf("minimal: %d frames\n", static_cast<int>(frameCount));
+    }
     if (effect->faults.allocatesWhileProcessing) {
         // Kept in a volatile so that the compiler cannot drop the allocation.
         static void* volatile scratch = nullptr;

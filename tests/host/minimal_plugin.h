@@ -8,7 +8,9 @@
 #include "framework/effect_record.h"
 
 struct Faults {
-    bool overlongTitle = false;         // writes a 16-character parameter title into a 9-byte buffer
+    bool overlongTitle = false;         // writes a 299-character parameter title: past any host's buffer
+    bool longUnit = false;              // writes a 12-character unit: past its nominal 9 bytes, not a host's buffer
+    bool chatty = false;                // prints to both standard streams when opened, to stdout in every process call
     bool nanOutput = false;             // processing writes NaN
     bool wrongMagic = false;            // the record's magic is not the interface's
     bool allocatesWhileProcessing = false;  // every process call allocates and frees heap memory

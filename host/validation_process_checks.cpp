@@ -47,9 +47,14 @@ CheckVerdict checkProcessing(const CheckContext& context) {
     }
     Random random(context.seed);
     for (const float rate : sampleRates) {
+        // One effect per rate, its block size changed between activations as a host does (some
+        // effects take a while to create).
+        PluginInstance instance(context.entry);
+        prepareInstance(instance, context.profile, rate, blockSizes[0]);
         for (const std::int32_t block : blockSizes) {
-            PluginInstance instance(context.entry);
-            prepareInstance(instance, context.profile, rate, block);
+            instance.setActive(false);
+            instance.configure(rate, block);
+            instance.setActive(true);
             Channels<Sample> channels(instance, block);
             const std::int64_t total = std::max<std::int64_t>(8192, 4 * static_cast<std::int64_t>(block));
             const std::string bad =

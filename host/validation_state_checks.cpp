@@ -158,7 +158,7 @@ CheckVerdict checkOpenClose(const CheckContext& context) {
     constexpr int maxCycles = 1000;
     const Deadline deadline(busySeconds);
     int cycle = 0;
-    for (; cycle < maxCycles && (cycle < 10 || !deadline.passed()); ++cycle) {
+    for (; cycle < maxCycles && (cycle < 3 || !deadline.passed()); ++cycle) {
         noteCheckProgress("cycle " + std::to_string(cycle + 1));
         try {
             PluginInstance instance(context.entry);

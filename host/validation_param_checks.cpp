@@ -1,7 +1,6 @@
 // Checks of the parameters: values read back, texts, automation between blocks and writes
 // from another thread.
 #include <atomic>
-#include <cstdio>
 
 #include "host/background_thread.h"
 #include "host/check_isolation.h"
@@ -11,13 +10,6 @@
 namespace {
 
 constexpr float probeValues[] = {0.0F, 0.25F, 0.5F, 0.75F, 1.0F};
-
-// A parameter value with every digit that tells it apart from its neighbours.
-std::string valueText(float value) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.9g", static_cast<double>(value));
-    return text;
-}
 constexpr std::int32_t maxCheckedParams = 1000;
 
 CheckVerdict checkParamRoundTrip(const CheckContext& context) {

@@ -1,5 +1,7 @@
 #include "host/validation_support.h"
 
+#include <cstdio>
+
 #include "host/render.h"
 
 float Random::paramValue() {
@@ -44,6 +46,12 @@ std::string summarise(const std::vector<std::string>& problems, std::size_t show
     if (problems.size() > shown) {
         text += "; and " + std::to_string(problems.size() - shown) + " more";
     }
+    return text;
+}
+
+std::string valueText(float value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.9g", static_cast<double>(value));
     return text;
 }
 

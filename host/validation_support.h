@@ -151,6 +151,9 @@ const char* precisionName() {
 // Joins the first few problems into one line, saying how many more there were.
 std::string summarise(const std::vector<std::string>& problems, std::size_t shown = 3);
 
+// A parameter value with every digit that tells it apart from its neighbours ("0.25", "0.74999994").
+std::string valueText(float value);
+
 // "44100 Hz, blocks of 512": a setting, for progress notes and verdicts.
 std::string settingText(float sampleRate, std::int32_t blockSize);
 

@@ -18,6 +18,8 @@ struct MinimalEffect {
     EffectRecord record{};  // first member: the record's address is the object's
     Faults faults;
     std::atomic<float> gain{0.5F};  // written from any thread, read while processing
+    float savedGain = 0.0F;         // the chunk handed out by the last save
+    std::intptr_t program = 0;      // of two
 };
 
 // The record is the first member of a standard-layout object, so its address is the object's.
@@ -39,7 +41,7 @@ const std::string& overlongTitle() {
     return title;
 }
 
-std::intptr_t dispatch(EffectRecord* record, std::int32_t request, std::int32_t index, std::intptr_t /*value*/,
+std::intptr_t dispatch(EffectRecord* record, std::int32_t request, std::int32_t index, std::intptr_t value,
                        void* ptr, float /*opt*/) {
     MinimalEffect* effect = owner(record);
     if (effect->faults.chatty && request == reqOpen) {
@@ -65,8 +67,25 @@ std::intptr_t dispatch(EffectRecord* record, std::int32_t request, std::int32_t 
             copyText(ptr, effect->gain.load() > 0.5F ? "high" : "low");
         }
         return 0;
+    case reqSelectProgram:
+        effect->program = value == 1 ? 1 : 0;
+        return 0;
+    case reqCurrentProgram:
+        return effect->program;
     case reqProgramName:
-        copyText(ptr, "Only");
+        copyText(ptr, effect->program == 0 ? "First" : "Second");
+        return 0;
+    case reqSaveChunk:
+        // The state is the gain: handed out as four bytes that stay valid until the next save.
+        effect->savedGain = effect->gain.load();
+        *static_cast<void**>(ptr) = &effect->savedGain;
+        return sizeof effect->savedGain;
+    case reqLoadChunk:
+        if (value == sizeof(float) && !effect->faults.losesChunkState) {
+            float gain = 0.0F;
+            std::memcpy(&gain, ptr, sizeof gain);
+            effect->gain.store(gain);
+        }
         return 0;
     case reqEffectName:
     case reqProductText:
@@ -141,11 +160,11 @@ EffectRecord* createMinimalEffect(HostCallback host, const Faults& faults) {
     record.processAccumulateEntry = processAccumulate;
     record.setParamEntry = setParam;
     record.getParamEntry = getParam;
-    record.programCount = 1;
+    record.programCount = 2;
     record.paramCount = 1;
     record.inputCount = 2;
     record.outputCount = 2;
-    record.flags = flagCanFloatReplacing | flagCanDoubleReplacing;
+    record.flags = flagCanFloatReplacing | flagCanDoubleReplacing | (faults.chunkPrograms ? flagChunkPrograms : 0);
     record.ioRatio = 1.0F;
     record.uniqueId = fourCharCode('M', 'n', 'm', 'l');
     record.version = 1;

@@ -22,15 +22,15 @@ struct LongTexts {
             return {};
         }
         return std::to_string(count) + (count == 1 ? " text is" : " texts are") +
-               " longer than the interface's nominal size but " + (count == 1 ? "fits" : "fit") + " this host's " + std::to_string(capacity) +
-               "-byte buffers (longest: " + longest + ", " + std::to_string(length) + " bytes with its zero where " +
+               " longer than the interface's nominal size but " + (count == 1 ? "fits" : "fit") + " this host's " +
+               std::to_string(capacity) + "-byte buffers (longest: " + longest + ", " + std::to_string(length) + " bytes with its zero where " +
                std::to_string(nominal) + " are nominal)";
     }
 };
 
 // Takes the text, noting any problem under `what` and a text past its nominal size.
 std::string takeText(const TextAnswer& answer, const std::string& what, std::vector<std::string>& problems,
-                 LongTexts& longTexts) {
+                     LongTexts& longTexts) {
     if (!answer.problem.empty()) {
         problems.push_back(what + ": " + answer.problem);
     } else if (answer.pastNominal()) {

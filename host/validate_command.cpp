@@ -151,8 +151,13 @@ Subcommand addValidateCommand(CLI::App& app) {
     command->add_flag("--strict", options->strict, "Count warnings as failures");
     command->add_flag("--json", options->json, "Print JSON instead of a table");
     command->add_flag("--list", options->list, "List the checks and exit");
-    command->add_option("--only", options->only, "Run only these checks: NAME,...")->delimiter(',')->allow_extra_args(false);
-    command->add_option("--skip", options->skip, "Leave out these checks: NAME,...")->delimiter(',')->allow_extra_args(false);
+    // Each of these takes one word (NAME or NAME,NAME,...), so that PLUGIN may follow it.
+    command->add_option("--only", options->only, "Run only these checks: NAME,...")
+        ->delimiter(',')
+        ->allow_extra_args(false);
+    command->add_option("--skip", options->skip, "Leave out these checks: NAME,...")
+        ->delimiter(',')
+        ->allow_extra_args(false);
     command->add_option("--timeout", options->timeoutSeconds, "Seconds each check may take")
         ->check(CLI::Range(0.1, 86400.0))
         ->capture_default_str();

@@ -100,8 +100,8 @@ CheckVerdict rateChangeRun(const CheckContext& context) {
         instance.configure(rate, block);
         instance.setActive(true);
         Channels<Sample> channels(instance, block);
-        const std::string bad =
-            processStretch(instance, channels, position, 16384, block, nullptr, "after a change to " + settingText(rate, block));
+        const std::string bad = processStretch(instance, channels, position, 16384, block, nullptr,
+                                               "after a change to " + settingText(rate, block));
         if (!bad.empty()) {
             return fail(std::string(precisionName<Sample>()) + ": " + bad);
         }
@@ -124,8 +124,8 @@ CheckVerdict suspendRun(const CheckContext& context) {
             instance.setActive(false);
             instance.setActive(true);
         }
-        const std::string bad = processStretch(instance, channels, position, 8192, block, nullptr,
-                                               round == 0 ? "before suspending" : "after resume " + std::to_string(round));
+        const std::string setting = round == 0 ? "before suspending" : "after resume " + std::to_string(round);
+        const std::string bad = processStretch(instance, channels, position, 8192, block, nullptr, setting);
         if (!bad.empty()) {
             return fail(std::string(precisionName<Sample>()) + ": " + bad);
         }

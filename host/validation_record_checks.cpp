@@ -100,7 +100,8 @@ CheckVerdict hostSweep(const CheckContext& context) {
     prepareInstance(instance, context.profile, 44100.0F, 512);
     std::vector<std::string> problems;
     int sent = 0;
-    const auto request = [&](std::int32_t code, std::int32_t index, std::size_t size, const std::string& contents = {}) {
+    const auto request = [&](std::int32_t code, std::int32_t index, std::size_t size,
+                             const std::string& contents = {}) {
         guardedRequest(instance, code, index, size, problems, contents);
         ++sent;
     };

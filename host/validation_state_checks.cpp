@@ -135,7 +135,8 @@ CheckVerdict checkPrograms(const CheckContext& context) {
         instance.dispatch(reqSelectProgram, 0, p);
         const std::intptr_t current = instance.dispatch(reqCurrentProgram);
         if (current != p) {
-            problems.push_back("program " + std::to_string(p) + " selected, request 3 answers " + std::to_string(current));
+            problems.push_back("program " + std::to_string(p) + " selected, request 3 answers " +
+                               std::to_string(current));
         }
         judgeText(instance.programName(), "program " + std::to_string(p) + "'s name", problems, longTexts);
         for (int k = 0; k < 8; ++k, position += block) {

@@ -25,7 +25,10 @@ public:
     }
     // A value in 0..1 with 24 significant bits.
     float unit() { return static_cast<float>(next() >> 8) / 16777215.0F; }
-    std::int32_t below(std::int32_t bound) { return static_cast<std::int32_t>(next() % static_cast<std::uint32_t>(bound)); }
+    // A value in 0..bound-1.
+    std::int32_t below(std::int32_t bound) {
+        return static_cast<std::int32_t>(next() % static_cast<std::uint32_t>(bound));
+    }
     // A parameter value: 0, 1 or one next to them a quarter of the time each, else any in 0..1.
     float paramValue();
 
@@ -82,7 +85,8 @@ public:
     void fill(std::int64_t position, std::int32_t frames, bool silent = false) {
         for (std::size_t c = 0; c < in_.size(); ++c) {
             for (std::int32_t k = 0; k < frames; ++k) {
-                inPointers_[c][k] = silent ? Sample{0} : static_cast<Sample>(testSample(static_cast<int>(c), position + k));
+                inPointers_[c][k] =
+                    silent ? Sample{0} : static_cast<Sample>(testSample(static_cast<int>(c), position + k));
             }
         }
     }

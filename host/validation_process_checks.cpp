@@ -31,7 +31,10 @@ std::string processStretch(PluginInstance& instance, Channels<Sample>& channels,
         channels.process(instance, block);
         const std::string bad = channels.badSample(block);
         if (!bad.empty()) {
-            return bad + " of the block at frame " + std::to_string(position) + " (" + setting + ")";
+            std::string where = bad;
+            where += " of the block at frame " + std::to_string(position);
+            where += " (" + setting + ")";
+            return where;
         }
     }
     return {};

@@ -103,7 +103,7 @@ public:
                 const Sample value = outPointers_[c][k];
                 const char* what = std::isnan(value)                        ? "non-finite output (NaN)"
                                    : std::isinf(value)                      ? "non-finite output (an infinity)"
-                                   : std::fpclassify(value) == FP_SUBNORMAL ? "a subnormal number"
+                                   : std::fpclassify(value) == FP_SUBNORMAL ? "a subnormal number (slow to process)"
                                                                             : nullptr;
                 if (what != nullptr) {
                     return std::string(what) + " in output " + std::to_string(c) + " at frame " + std::to_string(k);
@@ -167,7 +167,7 @@ void prepareInstance(PluginInstance& instance, ValidationProfile profile, float 
 
 // Main thread. A text the plug-in wrote, judged by the instance's text buffers: a write past
 // the buffer or a missing zero is a problem; a text longer than its nominal size that fits a
-// host-sized buffer is noted in `long_`. `what` names the text ("parameter 3's title").
+// host-sized buffer is noted in `longTexts`. `what` names the text ("parameter 3's title").
 void judgeText(const TextAnswer& answer, const std::string& what, std::vector<std::string>& problems,
                std::vector<std::string>& longTexts);
 

@@ -127,6 +127,11 @@ void process(EffectRecord* record, Sample** inputs, Sample** outputs, std::int32
     if (effect->faults.chatty) {
         std::printf("minimal: %d frames\n", static_cast<int>(frameCount));
     }
+    if (effect->faults.hangsOnLongBlocks && frameCount >= 4096) {
+        static volatile bool released = false;  // never set: the call waits for ever
+        while (!released) {
+        }
+    }
     if (effect->faults.allocatesWhileProcessing) {
         // Kept in a volatile so that the compiler cannot drop the allocation.
         static void* volatile scratch = nullptr;

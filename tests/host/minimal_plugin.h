@@ -17,6 +17,7 @@ struct Faults {
     bool wrongMagic = false;            // the record's magic is not the interface's
     bool allocatesWhileProcessing = false;  // every process call allocates and frees heap memory
     bool crashesOnVendorCall = false;   // request 50 writes through a null pointer
+    bool hangsOnLongBlocks = false;     // a process call of 4096 frames or more never returns
 };
 
 // The entry point's work: asks the host's version, and on a non-zero answer creates the

@@ -90,6 +90,22 @@ TEST(ValidateTest, ACrashFailsItsCheckAndTheOthersStillRun) {
     EXPECT_TRUE(validationPassed(validatePlugin(local(BROKEN_CRASHING_FILE), ValidationOptions{}), true));
 }
 
+TEST(ValidateTest, AHangEndsAtTheTimeLimitNamingTheSettingAndTheRunGoesOn) {
+    if (!isolationSurvivesCrashes()) {
+        GTEST_SKIP() << "hangs are not timed where checks run in the host's own process";
+    }
+    ValidationOptions options;
+    options.only = {"process-32", "suspend-resume"};
+    options.timeoutSeconds = 1.0;
+    const std::vector<CheckResult> results = validatePlugin(local(BROKEN_HANGING_FILE), options);
+    ASSERT_EQ(results.size(), 3U);
+    EXPECT_EQ(results[1].status, CheckStatus::fail);
+    EXPECT_NE(results[1].detail.find("timed out after 1 s at 44100 Hz, blocks of 4096, frame 0"), std::string::npos)
+        << results[1].detail;
+    EXPECT_LT(results[1].seconds, 10.0);
+    EXPECT_EQ(results[2].status, CheckStatus::pass) << results[2].detail;
+}
+
 TEST(ValidateTest, AWrongMagicSkipsEveryCheckThatNeedsARecord) {
     const std::vector<CheckResult> results = validatePlugin(local(BROKEN_WRONG_MAGIC_FILE), ValidationOptions{});
     EXPECT_EQ(find(results, "entry-version-0")->status, CheckStatus::pass);

@@ -115,7 +115,12 @@ CheckVerdict checkAutomation(const CheckContext& context) {
 }
 
 // Writes that land while a process call runs, below which the check could not show overlap.
-constexpr std::int64_t minimumOverlappingWrites = 50;
+constexpr std::int64_t minimumOverlappingWrites = 20;
+// Writes during process calls, and process calls, after which the check has seen enough.
+constexpr std::int64_t enoughOverlappingWrites = 1000;
+constexpr std::int64_t enoughBlocks = 50;
+// Long blocks make long process calls, and so more chances to overlap on a busy machine.
+constexpr std::int32_t threadedBlock = 2048;
 
 CheckVerdict checkThreadedParams(const CheckContext& context) {
     PluginInstance instance(context.entry);
@@ -125,8 +130,8 @@ CheckVerdict checkThreadedParams(const CheckContext& context) {
     if (!instance.canProcessFloat()) {
         return skip("the plug-in does not declare 32-bit processing");
     }
-    prepareInstance(instance, context.profile, 44100.0F, 256);
-    Channels<float> channels(instance, 256);
+    prepareInstance(instance, context.profile, 44100.0F, threadedBlock);
+    Channels<float> channels(instance, threadedBlock);
     std::atomic<bool> stop{false};
     // Odd while a process call runs: raised before each call and after it.
     std::atomic<std::int64_t> phase{0};
@@ -149,13 +154,21 @@ CheckVerdict checkThreadedParams(const CheckContext& context) {
                 writes.fetch_add(1, std::memory_order_relaxed);
             }
         });
-        const Deadline deadline(busySeconds);
-        while (bad.empty() && !deadline.passed() && (overlapping.load() < 20 * minimumOverlappingWrites)) {
-            channels.fill(blocks * 256, 256);
+        // Runs for busySeconds, or up to three times as long while too few writes overlapped (as
+        // when the machine is busy and the two threads seldom run at once).
+        const Deadline usual(busySeconds);
+        const Deadline longest(3 * busySeconds);
+        const auto goOn = [&] {
+            const std::int64_t overlapped = overlapping.load();
+            return (overlapped < enoughOverlappingWrites || blocks < enoughBlocks) && !longest.passed() &&
+                   (overlapped < minimumOverlappingWrites || !usual.passed());
+        };
+        while (bad.empty() && goOn()) {
+            channels.fill(blocks * threadedBlock, threadedBlock);
             ++phase;
-            channels.process(instance, 256);
+            channels.process(instance, threadedBlock);
             ++phase;
-            bad = channels.badSample(256);
+            bad = channels.badSample(threadedBlock);
             ++blocks;
         }
         stop = true;

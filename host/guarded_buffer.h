@@ -10,9 +10,10 @@
 
 class GuardedBuffer {
 public:
-    // Bytes of canary on each side: wide enough that a modest overrun lands in the guard
-    // instead of in the host's heap.
-    static constexpr std::size_t guardSize = 256;
+    // Bytes of canary on each side: wide enough that an overrun of a few kilobytes (a text
+    // or record written into the wrong kind of buffer) lands in the guard instead of in the
+    // host's heap, and is measured.
+    static constexpr std::size_t guardSize = 8192;
     static constexpr std::uint8_t canary = 0xA5;
 
     // `size` usable bytes, each set to `fill`.

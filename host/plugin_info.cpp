@@ -8,10 +8,38 @@
 
 namespace {
 
-// Takes the text and notes any problem under `what`.
-std::string take(const TextAnswer& answer, const std::string& what, std::vector<std::string>& problems) {
+// Texts longer than their nominal size that still fit the host's buffer: counted, with the
+// longest named, so that they make one line instead of one per text.
+struct LongTexts {
+    int count = 0;
+    std::string longest;  // what the longest one is
+    std::size_t length = 0;
+    std::size_t nominal = 0;
+
+    // One line summing them up; empty when there were none.
+    std::string summary(std::size_t capacity) const {
+        if (count == 0) {
+            return {};
+        }
+        return std::to_string(count) + (count == 1 ? " text is" : " texts are") +
+               " longer than the interface's nominal size but " + (count == 1 ? "fits" : "fit") + " this host's " +
+               std::to_string(capacity) + "-byte buffers (longest: " + longest + ", " + std::to_string(length) + " bytes with its zero where " +
+               std::to_string(nominal) + " are nominal)";
+    }
+};
+
+// Takes the text, noting any problem under `what` and a text past its nominal size.
+std::string takeText(const TextAnswer& answer, const std::string& what, std::vector<std::string>& problems,
+                     LongTexts& longTexts) {
     if (!answer.problem.empty()) {
         problems.push_back(what + ": " + answer.problem);
+    } else if (answer.pastNominal()) {
+        ++longTexts.count;
+        if (answer.text.size() + 1 > longTexts.length) {
+            longTexts.longest = what;
+            longTexts.length = answer.text.size() + 1;
+            longTexts.nominal = answer.nominal;
+        }
     }
     return answer.text;
 }
@@ -25,6 +53,10 @@ std::int32_t narrow(std::intptr_t answer) {
 PluginInfo describePlugin(PluginInstance& instance) {
     PluginInfo info;
     auto& problems = info.problems;
+    LongTexts longTexts;
+    const auto take = [&](const TextAnswer& answer, const std::string& what) {
+        return takeText(answer, what, problems, longTexts);
+    };
     const EffectRecord& record = instance.record();
     info.uniqueId = record.uniqueId;
     info.version = record.version;
@@ -33,9 +65,9 @@ PluginInfo describePlugin(PluginInstance& instance) {
     info.flags = record.flags;
     info.latency = record.latency;
 
-    info.effectName = take(instance.effectName(), "effect name", problems);
-    info.vendor = take(instance.vendorText(), "vendor text", problems);
-    info.product = take(instance.productText(), "product text", problems);
+    info.effectName = take(instance.effectName(), "effect name");
+    info.vendor = take(instance.vendorText(), "vendor text");
+    info.product = take(instance.productText(), "product text");
     info.vendorVersion = narrow(instance.dispatch(reqVendorVersion));
     info.interfaceVersion = narrow(instance.dispatch(reqInterfaceVersion));
     info.category = narrow(instance.dispatch(reqCategory));
@@ -43,7 +75,7 @@ PluginInfo describePlugin(PluginInstance& instance) {
     const std::intptr_t current = instance.dispatch(reqCurrentProgram);
     bool selected = false;
     for (std::int32_t p = 0; p < instance.programCount(); ++p) {
-        GuardedBuffer buffer(textCapacity::programName);
+        GuardedBuffer buffer(instance.textCapacityFor(textCapacity::programName));
         const std::string what = "program " + std::to_string(p) + " name";
         if (instance.dispatch(reqProgramNameAt, p, -1, buffer.data()) != 0 && buffer.intact() && buffer.text()) {
             info.programs.push_back(*buffer.text());
@@ -51,7 +83,7 @@ PluginInfo describePlugin(PluginInstance& instance) {
         }
         instance.dispatch(reqSelectProgram, 0, p);
         selected = true;
-        info.programs.push_back(take(instance.programName(), what, problems));
+        info.programs.push_back(take(instance.programName(), what));
     }
     if (selected) {
         instance.dispatch(reqSelectProgram, 0, current);
@@ -61,12 +93,16 @@ PluginInfo describePlugin(PluginInstance& instance) {
         const std::string what = "parameter " + std::to_string(i) + " ";
         ParamInfo param;
         param.index = i;
-        param.title = take(instance.paramTitle(i), what + "title", problems);
+        param.title = take(instance.paramTitle(i), what + "title");
         param.value = instance.param(i);
-        param.valueText = take(instance.paramValueText(i), what + "value text", problems);
-        param.unit = take(instance.paramUnit(i), what + "unit", problems);
+        param.valueText = take(instance.paramValueText(i), what + "value text");
+        param.unit = take(instance.paramUnit(i), what + "unit");
         param.automatable = instance.dispatch(reqParamAutomatable, i) != 0;
         info.params.push_back(std::move(param));
+    }
+    const std::string summary = longTexts.summary(instance.textCapacityFor(textCapacity::paramTitle));
+    if (!summary.empty()) {
+        problems.push_back(summary);
     }
     return info;
 }

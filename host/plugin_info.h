@@ -32,11 +32,13 @@ struct PluginInfo {
     std::int32_t latency = 0;
     std::vector<std::string> programs;
     std::vector<ParamInfo> params;
-    // Texts the plug-in wrote wrongly (past a buffer, unterminated), one line each.
+    // Texts the plug-in wrote wrongly (past a buffer, unterminated), one line each, then at
+    // most one line summing up the texts longer than their nominal size that fit the buffer.
     std::vector<std::string> problems;
 };
 
-// Main thread. Reads the record and asks every identity, program and parameter question.
+// Main thread. Reads the record and asks every identity, program and parameter question,
+// with the instance's text buffers (host-sized unless the caller chose otherwise).
 // Programs are named by request 29 where the plug-in answers it, else by selecting each in
 // turn; the current program is selected again afterwards.
 PluginInfo describePlugin(PluginInstance& instance);

@@ -1,5 +1,6 @@
 #include "host/plugin_instance.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -132,10 +133,16 @@ void PluginInstance::close() {
     dispatch(reqClose);
 }
 
-TextAnswer PluginInstance::text(std::int32_t request, std::int32_t index, std::size_t capacity) {
+std::size_t PluginInstance::textCapacityFor(std::size_t nominal) const {
+    return textBuffers_ == TextBuffers::host ? std::max(nominal, textCapacity::host) : nominal;
+}
+
+TextAnswer PluginInstance::text(std::int32_t request, std::int32_t index, std::size_t nominal) {
+    const std::size_t capacity = textCapacityFor(nominal);
     GuardedBuffer buffer(capacity);
     dispatch(request, index, 0, buffer.data());
     TextAnswer answer;
+    answer.nominal = nominal;
     const std::optional<std::string> text = buffer.text();
     answer.text = text ? *text : std::string(buffer.data(), buffer.size());
     const std::string size = std::to_string(capacity) + "-byte buffer";

@@ -24,7 +24,8 @@ inline constexpr std::int32_t maxProgramCount = 100000;
 // function, a count out of range. Empty for a sound record. Reads the record only.
 std::vector<std::string> recordProblems(const EffectRecord& record);
 
-// Buffer sizes this host supplies for each kind of text, terminating zero included.
+// The nominal size of each kind of text, terminating zero included: the bound the interface
+// names. Plug-ins often write longer texts, and real hosts hand buffers far larger than these.
 namespace textCapacity {
 inline constexpr std::size_t paramTitle = 9;
 inline constexpr std::size_t paramUnit = 9;
@@ -33,13 +34,25 @@ inline constexpr std::size_t programName = 25;
 inline constexpr std::size_t effectName = 33;
 inline constexpr std::size_t vendorText = 65;
 inline constexpr std::size_t productText = 65;
+// What this host hands for any text in its everyday (host) profile, as real hosts do.
+inline constexpr std::size_t host = 256;
 }  // namespace textCapacity
 
-// A text the plug-in wrote: the text within the buffer, and what the plug-in did wrong
-// (empty when nothing).
+// Which buffers text requests get: `host`, the size real hosts allocate (a text past the
+// nominal bound fits and is only noted); `nominal`, exactly the nominal bound (a longer text
+// is a write past the buffer).
+enum class TextBuffers { host, nominal };
+
+// A text the plug-in wrote: the text within the buffer, what the plug-in did wrong (empty when
+// nothing), and the nominal size of that kind of text.
 struct TextAnswer {
     std::string text;
     std::string problem;
+    std::size_t nominal = 0;
+
+    // Whether the text, with its terminating zero, is longer than its nominal size although
+    // it stayed within the buffer.
+    bool pastNominal() const { return problem.empty() && text.size() + 1 > nominal; }
 };
 
 class PluginInstance {
@@ -79,9 +92,15 @@ public:
     void setActive(bool active);
     void close();
 
-    // Main thread. A text request (`request` with `index`) into a guarded buffer of
-    // `capacity` bytes.
-    TextAnswer text(std::int32_t request, std::int32_t index, std::size_t capacity);
+    // Main thread. The buffers later text requests get (host-sized until told otherwise).
+    void setTextBuffers(TextBuffers buffers) { textBuffers_ = buffers; }
+    TextBuffers textBuffers() const { return textBuffers_; }
+    // The buffer size a text of nominal size `nominal` gets under the current text buffers.
+    std::size_t textCapacityFor(std::size_t nominal) const;
+
+    // Main thread. A text request (`request` with `index`) into a guarded buffer sized for a
+    // text of nominal size `nominal` under the current text buffers.
+    TextAnswer text(std::int32_t request, std::int32_t index, std::size_t nominal);
     TextAnswer paramTitle(std::int32_t index);
     TextAnswer paramUnit(std::int32_t index);
     TextAnswer paramValueText(std::int32_t index);
@@ -107,4 +126,5 @@ private:
     EffectRecord* record_ = nullptr;
     bool active_ = false;
     bool noteRequests_ = false;
+    TextBuffers textBuffers_ = TextBuffers::host;
 };

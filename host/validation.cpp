@@ -1,8 +1,12 @@
 #include "host/validation.h"
 
+#include <algorithm>
+#include <chrono>
+
 #include "host/check_isolation.h"
 #include "host/plugin_library.h"
 #include "host/validation_checks.h"
+#include "host/validation_support.h"
 
 namespace {
 
@@ -21,33 +25,90 @@ CheckVerdict decode(const std::string& text) {
     return {static_cast<CheckStatus>(status), text.substr(1)};
 }
 
+constexpr const char* loadName = "load";
+constexpr const char* loadDescription = "the library loads and exports VSTPluginMain or main";
+
+bool listed(const std::vector<std::string>& names, const std::string& name) {
+    return std::find(names.begin(), names.end(), name) != names.end();
+}
+
+// The first `count` lines of `text`.
+std::string firstLines(const std::string& text, int count) {
+    std::size_t end = 0;
+    for (int line = 0; line < count && end != std::string::npos; ++line) {
+        end = text.find('\n', end == 0 && line == 0 ? 0 : end + 1);
+    }
+    return end == std::string::npos ? text : text.substr(0, end);
+}
+
+// A result that ran no check of its own: the load, or a check skipped.
+CheckResult plainResult(const std::string& name, CheckStatus status, const std::string& detail) {
+    CheckResult result;
+    result.name = name;
+    result.status = status;
+    result.detail = detail;
+    return result;
+}
+
+// Runs one check supervised, `repeat` times at most, and answers its result.
+CheckResult runCheck(const CheckDefinition& check, PluginEntry entry, const ValidationOptions& options) {
+    CheckResult result;
+    result.name = check.name;
+    const auto start = std::chrono::steady_clock::now();
+    for (int round = 0; round < std::max(1, options.repeat); ++round) {
+        CheckContext context;
+        context.entry = entry;
+        context.profile = options.profile;
+        context.seed = checkSeed(options.seed + static_cast<std::uint32_t>(round), check.name);
+        IsolationLimits limits;
+        limits.totalSeconds = options.timeoutSeconds;
+        const IsolatedOutcome outcome = runIsolated([&] { return encode(check.function(context)); }, check.name,
+                                                    limits, PluginOutput::captured);
+        const CheckVerdict verdict =
+            outcome.completed ? decode(outcome.answer) : CheckVerdict{CheckStatus::fail, outcome.failure};
+        result.status = verdict.status;
+        result.detail = verdict.detail;
+        result.outputLines += outcome.pluginOutputLines;
+        if (result.output.empty()) {
+            result.output = firstLines(outcome.pluginOutput, 3);
+        }
+        result.interrupted = outcome.interruptedBy != 0;
+        if (verdict.status != CheckStatus::pass || result.interrupted) {
+            if (options.repeat > 1) {
+                result.detail += " (round " + std::to_string(round + 1) + " of " + std::to_string(options.repeat) + ")";
+            }
+            break;
+        }
+    }
+    result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    return result;
+}
+
 }  // namespace
 
-const std::vector<CheckInfo>& validationChecks() {
-    static const std::vector<CheckInfo> checks = {
-        {"load", "the library loads and exports VSTPluginMain or main"},
-        {"entry-version-0", "the entry point answers null when the host answers 0 to the version question"},
-        {"record", "the record: magic, entry functions, counts"},
-        {"request-sweep", "request codes -1..100 with zeroed arguments and guarded buffers"},
-        {"identity-texts", "effect name, vendor, product and program names stay within their buffers"},
-        {"param-round-trip", "parameter values read back as written"},
-        {"param-texts", "parameter titles, units and value texts end within 9 bytes"},
-        {"process-32", "32-bit processing at 44.1/48/96 kHz, blocks of 1/32/512/4096: no NaN, infinity, subnormal"},
-        {"process-64", "64-bit processing at 44.1/48/96 kHz, blocks of 1/32/512/4096: no NaN, infinity, subnormal"},
-        {"automation", "random parameter values every 32 frames: no NaN, infinity, subnormal"},
-        {"block-split", "output independent of how the frames are split into blocks"},
-        {"in-place", "processing in place gives the output of separate buffers"},
-        {"no-allocation", "no heap allocation during processing"},
-        {"threaded-params", "parameter writes from a second thread while processing"},
-        {"open-close", "1,000 open/close cycles"},
-    };
-    return checks;
+std::vector<CheckInfo> validationCheckList() {
+    std::vector<CheckInfo> list = {{loadName, loadDescription}};
+    for (const CheckDefinition& check : validationChecks()) {
+        list.push_back({check.name, check.description});
+    }
+    return list;
+}
+
+std::vector<std::string> unknownCheckNames(const std::vector<std::string>& names) {
+    std::vector<std::string> unknown;
+    for (const std::string& name : names) {
+        const std::vector<CheckInfo> list = validationCheckList();
+        if (std::none_of(list.begin(), list.end(), [&](const CheckInfo& check) { return check.name == name; })) {
+            unknown.push_back(name);
+        }
+    }
+    return unknown;
 }
 
 std::vector<CheckResult> validatePlugin(const std::string& path, const ValidationOptions& options) {
     std::vector<CheckResult> results;
-    const auto report = [&](const std::string& name, CheckStatus status, const std::string& detail) {
-        results.push_back({name, status, detail});
+    const auto report = [&](CheckResult result) {
+        results.push_back(std::move(result));
         if (options.onResult) {
             options.onResult(results.back());
         }
@@ -58,32 +119,31 @@ std::vector<CheckResult> validatePlugin(const std::string& path, const Validatio
     std::string unusable;
     if (!library.loaded()) {
         unusable = "the library did not load";
-        report("load", CheckStatus::fail, library.error());
+        report(plainResult(loadName, CheckStatus::fail, library.error()));
     } else if (entry == nullptr) {
         unusable = "the library has no entry point";
-        report("load", CheckStatus::fail, library.error());
+        report(plainResult(loadName, CheckStatus::fail, library.error()));
     } else {
-        report("load", CheckStatus::pass, {});
+        report(plainResult(loadName, CheckStatus::pass, {}));
     }
 
-    for (const CheckInfo& check : validationChecks()) {
+    for (const CheckDefinition& check : validationChecks()) {
         const std::string name = check.name;
-        if (name == "load") {
+        if ((!options.only.empty() && !listed(options.only, name)) || listed(options.skip, name)) {
             continue;
         }
         if (!unusable.empty()) {
-            report(name, CheckStatus::skip, unusable);
+            report(plainResult(name, CheckStatus::skip, unusable));
             continue;
         }
-        const CheckFunction function = checkFunction(name);
-        const IsolatedOutcome outcome =
-            runIsolated([&] { return encode(function(entry)); }, name,
-                        IsolationLimits{static_cast<double>(options.timeoutSeconds), 0}, PluginOutput::toErrorStream);
-        const CheckVerdict verdict = outcome.completed ? decode(outcome.answer)
-                                                       : CheckVerdict{CheckStatus::fail, outcome.failure};
-        report(name, verdict.status, verdict.detail);
-        if (name == "record" && verdict.status == CheckStatus::fail) {
+        CheckResult result = runCheck(check, entry, options);
+        if (name == "record" && result.status == CheckStatus::fail) {
             unusable = "no usable record";
+        }
+        const bool interrupted = result.interrupted;
+        report(std::move(result));
+        if (interrupted) {
+            break;
         }
     }
     return results;

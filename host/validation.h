@@ -2,42 +2,58 @@
 // library of this binary interface, through the record only.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
 
-enum class CheckStatus { pass, warn, fail, skip };
+#include "host/check_status.h"
 
 struct CheckResult {
     std::string name;
     CheckStatus status = CheckStatus::pass;
-    std::string detail;  // why it failed, warned or was skipped; a note when it passed
+    std::string detail;         // why it failed, warned or was skipped; a note when it passed
+    double seconds = 0.0;       // how long the check took, all its rounds
+    std::size_t outputLines = 0;  // lines the plug-in printed during the check
+    std::string output;         // the first few of them
+    bool interrupted = false;   // a signal ended the check, and with it the run
 };
 
 struct ValidationOptions {
-    // Warnings count as failures: parameters that do not read back as written, and output
-    // that depends on how the frames are split into blocks.
+    ValidationProfile profile = ValidationProfile::host;
+    // Warnings count as failures.
     bool strict = false;
     // A check that runs longer than this is ended and fails (where checks run isolated).
-    int timeoutSeconds = 300;
+    double timeoutSeconds = 60.0;
+    // The seed of every random choice: the same seed drives the same values.
+    std::uint32_t seed = 1;
+    // Each check runs this many times, with seeds seed, seed + 1, ...; the first round that
+    // does not pass gives its verdict.
+    int repeat = 1;
+    // Checks to run (empty: all) and checks to leave out, by name; "load" always runs.
+    std::vector<std::string> only;
+    std::vector<std::string> skip;
     // Told every result as soon as it is known; may be empty.
     std::function<void(const CheckResult&)> onResult;
 };
 
 // The checks in the order they run, with a line saying what each one checks.
 struct CheckInfo {
-    const char* name;
-    const char* description;
+    std::string name;
+    std::string description;
 };
-const std::vector<CheckInfo>& validationChecks();
+std::vector<CheckInfo> validationCheckList();
 
-// Main thread. Loads the library at `path` and runs every check, each in isolation where
-// the platform allows (see check_isolation.h), and answers the results in order. Checks
-// that need an effect are skipped once the library or its record proves unusable.
+// The names among `names` that are no check of validationCheckList().
+std::vector<std::string> unknownCheckNames(const std::vector<std::string>& names);
+
+// Main thread. Loads the library at `path` and runs the chosen checks, each in isolation
+// where the platform allows (see check_isolation.h) with the plug-in's own output collected,
+// and answers the results in order. Checks that need an effect are skipped once the library
+// or its record proves unusable; a signal (SIGINT, SIGTERM, SIGHUP) ends the run after the
+// check it interrupted.
 std::vector<CheckResult> validatePlugin(const std::string& path, const ValidationOptions& options);
 
 // Whether `results` pass: no failure, and no warning when `strict`.
 bool validationPassed(const std::vector<CheckResult>& results, bool strict);
-
-// "pass", "FAIL", "warn" or "skip".
-const char* statusText(CheckStatus status);

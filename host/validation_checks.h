@@ -1,19 +1,36 @@
-// The individual checks of the validation suite. Each drives fresh effects made through
-// `entry`, closes them again, and answers its verdict; none of them trusts the plug-in's
-// answers, buffers or output.
+// The registry of the validation suite's checks. Each check drives fresh effects made through
+// the entry point, closes them again, and answers its verdict; none of them trusts the
+// plug-in's answers, buffers or output. The checks are grouped by theme, one file each:
+// validation_record_checks.cpp (entry point, record, requests, identity texts),
+// validation_param_checks.cpp, validation_process_checks.cpp and validation_state_checks.cpp.
 #pragma once
 
-#include <string>
+#include <cstdint>
+#include <vector>
 
+#include "host/check_status.h"
 #include "host/plugin_library.h"
-#include "host/validation.h"
 
-struct CheckVerdict {
-    CheckStatus status = CheckStatus::pass;
-    std::string detail;
+// What a check is given: the entry point, the profile, and its own seed for random choices.
+struct CheckContext {
+    PluginEntry entry = nullptr;
+    ValidationProfile profile = ValidationProfile::host;
+    std::uint32_t seed = 1;
 };
 
-using CheckFunction = CheckVerdict (*)(PluginEntry entry);
+using CheckFunction = CheckVerdict (*)(const CheckContext& context);
 
-// The check function for a name of validationChecks(), or null.
-CheckFunction checkFunction(const std::string& name);
+struct CheckDefinition {
+    const char* name;
+    const char* description;
+    CheckFunction function;  // never null
+};
+
+// Every check that needs an entry point, in the order they run.
+const std::vector<CheckDefinition>& validationChecks();
+
+// The checks of each theme, in order; validationChecks() joins them.
+std::vector<CheckDefinition> recordChecks();
+std::vector<CheckDefinition> paramChecks();
+std::vector<CheckDefinition> processChecks();
+std::vector<CheckDefinition> stateChecks();

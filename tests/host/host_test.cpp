@@ -1,5 +1,5 @@
-// The stand-in host: rendering against the effect's own processing, the validator against
-// deliberately broken plug-ins, and the host's guards against untrusted plug-ins.
+// The stand-in host: rendering against the effect's own processing, and the host's guards
+// against untrusted plug-ins. (The validator's tests are in validation_test.cpp.)
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -166,76 +166,6 @@ TEST(RenderTest, RefusesToOverwriteItsInputAndLeavesNoFileBehindOnFailure) {
     std::filesystem::remove(options.output);
     EXPECT_THROW(runRender(options), HostError);
     EXPECT_FALSE(std::filesystem::exists(options.output));
-}
-
-// ---- Validation ------------------------------------------------------------------------
-
-const CheckResult* find(const std::vector<CheckResult>& results, const std::string& name) {
-    for (const CheckResult& result : results) {
-        if (result.name == name) {
-            return &result;
-        }
-    }
-    return nullptr;
-}
-
-struct BrokenPlugin {
-    const char* file;
-    const char* check;   // the check that must fail
-    const char* reason;  // words its detail must contain
-};
-
-TEST(ValidateTest, EachBrokenPluginFailsTheCheckThatNamesItsFault) {
-    std::vector<BrokenPlugin> broken = {
-        {BROKEN_TEXT_OVERFLOW_FILE, "param-texts", "past its 9-byte buffer"},
-        {BROKEN_NAN_OUTPUT_FILE, "process-32", "NaN in output 0"},
-        {BROKEN_WRONG_MAGIC_FILE, "record", "magic is 0x42616421"},
-    };
-    if (allocationProbe::observable()) {
-        broken.push_back({BROKEN_ALLOCATING_FILE, "no-allocation", "heap allocations"});
-    }
-    for (const BrokenPlugin& plugin : broken) {
-        const std::vector<CheckResult> results = validatePlugin(local(plugin.file), ValidationOptions{});
-        EXPECT_FALSE(validationPassed(results, false)) << plugin.file;
-        const CheckResult* result = find(results, plugin.check);
-        ASSERT_NE(result, nullptr);
-        EXPECT_EQ(result->status, CheckStatus::fail) << plugin.file << ": " << result->detail;
-        EXPECT_NE(result->detail.find(plugin.reason), std::string::npos) << plugin.file << ": " << result->detail;
-    }
-}
-
-TEST(ValidateTest, ACrashFailsItsCheckAndTheOthersStillRun) {
-    if (!isolationSurvivesCrashes()) {
-        GTEST_SKIP() << "checks run in the host's own process on this platform";
-    }
-    const std::vector<CheckResult> results = validatePlugin(local(BROKEN_CRASHING_FILE), ValidationOptions{});
-    const CheckResult* sweep = find(results, "request-sweep");
-    EXPECT_EQ(sweep->status, CheckStatus::fail);
-    EXPECT_NE(sweep->detail.find("crashed"), std::string::npos) << sweep->detail;
-    EXPECT_EQ(find(results, "process-32")->status, CheckStatus::pass);
-    EXPECT_EQ(find(results, "open-close")->status, CheckStatus::pass);
-}
-
-TEST(ValidateTest, AWrongMagicSkipsEveryCheckThatNeedsARecord) {
-    const std::vector<CheckResult> results = validatePlugin(local(BROKEN_WRONG_MAGIC_FILE), ValidationOptions{});
-    EXPECT_EQ(find(results, "entry-version-0")->status, CheckStatus::pass);
-    EXPECT_EQ(find(results, "open-close")->status, CheckStatus::skip);
-    EXPECT_EQ(find(results, "process-32")->status, CheckStatus::skip);
-}
-
-TEST(ValidateTest, ASoundPluginOfAnotherMakePasses) {
-    const std::vector<CheckResult> results = validatePlugin(local(MINIMAL_SOUND_FILE), ValidationOptions{});
-    for (const CheckResult& result : results) {
-        EXPECT_NE(result.status, CheckStatus::fail) << result.name << ": " << result.detail;
-    }
-    EXPECT_TRUE(validationPassed(results, true));
-}
-
-TEST(ValidateTest, AMissingLibraryFailsToLoadAndSkipsTheRest) {
-    const std::vector<CheckResult> results = validatePlugin("./no-such-plugin.so", ValidationOptions{});
-    EXPECT_EQ(results.front().name, "load");
-    EXPECT_EQ(results.front().status, CheckStatus::fail);
-    EXPECT_EQ(results.back().status, CheckStatus::skip);
 }
 
 // ---- The host's guards ---------------------------------------------------------------------

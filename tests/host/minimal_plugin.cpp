@@ -2,10 +2,12 @@
 
 #include <atomic>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <new>
+#include <string>
 #include <type_traits>
 
 #include "framework/request_codes.h"
@@ -16,6 +18,8 @@ struct MinimalEffect {
     EffectRecord record{};  // first member: the record's address is the object's
     Faults faults;
     std::atomic<float> gain{0.5F};  // written from any thread, read while processing
+    float savedGain = 0.0F;         // the chunk handed out by the last save
+    std::intptr_t program = 0;      // of two
 };
 
 // The record is the first member of a standard-layout object, so its address is the object's.
@@ -31,21 +35,31 @@ void copyText(void* ptr, const char* text) {
     }
 }
 
-std::intptr_t dispatch(EffectRecord* record, std::int32_t request, std::int32_t index, std::intptr_t /*value*/,
+// A title far longer than any buffer a host hands for one.
+const std::string& overlongTitle() {
+    static const std::string title(299, 'G');
+    return title;
+}
+
+std::intptr_t dispatch(EffectRecord* record, std::int32_t request, std::int32_t index, std::intptr_t value,
                        void* ptr, float /*opt*/) {
     MinimalEffect* effect = owner(record);
+    if (effect->faults.chatty && request == reqOpen) {
+        std::printf("minimal: opened\n");
+        std::fprintf(stderr, "minimal: hello from the error stream\n");
+    }
     switch (request) {
     case reqClose:
         delete effect;
         return 1;
     case reqParamTitle:
         if (index == 0) {
-            copyText(ptr, effect->faults.overlongTitle ? "GainOfTheSignal!" : "Gain");
+            copyText(ptr, effect->faults.overlongTitle ? overlongTitle().c_str() : "Gain");
         }
         return 0;
     case reqParamUnit:
         if (index == 0) {
-            copyText(ptr, "x");
+            copyText(ptr, effect->faults.longUnit ? "times the in" : "x");
         }
         return 0;
     case reqParamValueText:
@@ -53,8 +67,25 @@ std::intptr_t dispatch(EffectRecord* record, std::int32_t request, std::int32_t 
             copyText(ptr, effect->gain.load() > 0.5F ? "high" : "low");
         }
         return 0;
+    case reqSelectProgram:
+        effect->program = value == 1 ? 1 : 0;
+        return 0;
+    case reqCurrentProgram:
+        return effect->program;
     case reqProgramName:
-        copyText(ptr, "Only");
+        copyText(ptr, effect->program == 0 ? "First" : "Second");
+        return 0;
+    case reqSaveChunk:
+        // The state is the gain: handed out as four bytes that stay valid until the next save.
+        effect->savedGain = effect->gain.load();
+        *static_cast<void**>(ptr) = &effect->savedGain;
+        return sizeof effect->savedGain;
+    case reqLoadChunk:
+        if (value == sizeof(float) && !effect->faults.losesChunkState) {
+            float gain = 0.0F;
+            std::memcpy(&gain, ptr, sizeof gain);
+            effect->gain.store(gain);
+        }
         return 0;
     case reqEffectName:
     case reqProductText:
@@ -93,6 +124,14 @@ template <typename Sample>
 void process(EffectRecord* record, Sample** inputs, Sample** outputs, std::int32_t frameCount) {
     const MinimalEffect* effect = owner(record);
     const double gain = effect->gain.load(std::memory_order_relaxed);
+    if (effect->faults.chatty) {
+        std::printf("minimal: %d frames\n", static_cast<int>(frameCount));
+    }
+    if (effect->faults.hangsOnLongBlocks && frameCount >= 4096) {
+        static volatile bool released = false;  // never set: the call waits for ever
+        while (!released) {
+        }
+    }
     if (effect->faults.allocatesWhileProcessing) {
         // Kept in a volatile so that the compiler cannot drop the allocation.
         static void* volatile scratch = nullptr;
@@ -126,11 +165,11 @@ EffectRecord* createMinimalEffect(HostCallback host, const Faults& faults) {
     record.processAccumulateEntry = processAccumulate;
     record.setParamEntry = setParam;
     record.getParamEntry = getParam;
-    record.programCount = 1;
+    record.programCount = 2;
     record.paramCount = 1;
     record.inputCount = 2;
     record.outputCount = 2;
-    record.flags = flagCanFloatReplacing | flagCanDoubleReplacing;
+    record.flags = flagCanFloatReplacing | flagCanDoubleReplacing | (faults.chunkPrograms ? flagChunkPrograms : 0);
     record.ioRatio = 1.0F;
     record.uniqueId = fourCharCode('M', 'n', 'm', 'l');
     record.version = 1;

@@ -1,0 +1,35 @@
+# Runs `quorvel-host validate --json --seed 42 --skip open-close` (words joined by @@ in
+# COMMAND) and checks that its standard output is one JSON report: the seed asked for, the
+# skipped check absent, every other check with a status and a time.
+#
+#   cmake -DCOMMAND=<word>@@<word>... -P expect_json.cmake
+cmake_policy(SET CMP0007 NEW)
+string(REPLACE "@@" ";" command "${COMMAND}")
+list(FILTER command EXCLUDE REGEX "^$")
+
+execute_process(COMMAND ${command} RESULT_VARIABLE code OUTPUT_VARIABLE out ERROR_VARIABLE err)
+string(JSON seed ERROR_VARIABLE problem GET "${out}" seed)
+if(problem)
+    message(FATAL_ERROR "the output is no JSON report (${problem}):\n${out}")
+endif()
+if(NOT seed EQUAL 42)
+    message(FATAL_ERROR "the report names seed ${seed}, not 42")
+endif()
+string(JSON count LENGTH "${out}" checks)
+math(EXPR last "${count} - 1")
+foreach(k RANGE ${last})
+    string(JSON name GET "${out}" checks ${k} name)
+    string(JSON status GET "${out}" checks ${k} status)
+    string(JSON seconds GET "${out}" checks ${k} seconds)
+    if(name STREQUAL "open-close")
+        message(FATAL_ERROR "open-close ran although it was skipped")
+    endif()
+    if(NOT status MATCHES "^(pass|warn|FAIL|skip)$")
+        message(FATAL_ERROR "check ${name} has status '${status}'")
+    endif()
+endforeach()
+string(JSON passed GET "${out}" passed)
+if(NOT code EQUAL 0 OR NOT passed)
+    message(FATAL_ERROR "the sound plug-in did not pass (exit code ${code}):\n${out}")
+endif()
+message(STATUS "${count} checks reported as JSON")

@@ -47,12 +47,6 @@ struct RenderOptions {
     double timeoutSeconds = defaultCallTimeoutSeconds;
 };
 
-struct ValidateOptions {
-    std::string plugin;
-    bool strict = false;
-    bool json = false;
-};
-
 struct BenchOptions {
     std::string plugin;
     int precision = 32;
@@ -66,5 +60,4 @@ struct BenchOptions {
 // Main thread. Each command's work, as its subcommand runs it.
 int runInfo(const InfoOptions& options);
 int runRender(const RenderOptions& options);
-int runValidate(const ValidateOptions& options);
 int runBench(const BenchOptions& options);

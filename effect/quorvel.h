@@ -3,6 +3,7 @@
 // that runs 0..360 and starts again.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "effect/wave_table.h"
@@ -20,9 +21,12 @@ public:
     explicit Quorvel(HostCallback host);
     ~Quorvel() override;
 
-    // Audio thread. Input 0 feeds only output 0, input 1 only output 1; each frame reads its
-    // input samples before it writes, so processing in place is allowed. Every product is
-    // formed in double precision; only the store rounds to 32 bits.
+    // Audio thread. Input 0 feeds only output 0, input 1 only output 1. Each frame reads both
+    // input samples before it writes either output sample, so processing in place and crossed
+    // buffers (outputs[0] == inputs[1], outputs[1] == inputs[0]) give the same sound as
+    // separate buffers. A frame count of zero or less returns at once without reading the
+    // channel arrays, which may then be null. Every product is formed in double precision;
+    // only the store rounds to 32 bits.
     void processFloatBlock(float** inputs, float** outputs, std::int32_t frameCount) override;
     // Audio thread. As processFloatBlock with 64-bit samples; balance is read once per block.
     void processDoubleBlock(double** inputs, double** outputs, std::int32_t frameCount) override;
@@ -72,6 +76,11 @@ private:
     WaveTable<WaveShape::cosine> rightWave;
     static_assert(WaveTable<WaveShape::sine>::positionCount == counterLimit + 1);
 };
+
+// The plain heap of every target aligns its blocks to at least this many bytes (msvcrt's
+// malloc on 32-bit Windows to no more), and `new Quorvel` uses that heap.
+inline constexpr std::size_t plainHeapAlignment = 8;
+static_assert(alignof(Quorvel) <= plainHeapAlignment, "the plain heap could misalign the effect");
 
 // The effect factory: one new Quorvel on the heap, or null when it cannot be allocated.
 // No exception leaves it.

@@ -142,16 +142,18 @@ public:
 
     // --- speaker layouts (framework/speaker_layout.h): one heap block per layout, owned
     // by the slot that holds it. Called by the effect itself, on whichever thread it uses. ---
-    // Releases what the slot holds, then fills it with a zeroed layout of `count` speakers.
-    // False, with the slot empty, for a negative count, one too large to address, or no memory.
+    // Fills the slot with a zeroed layout of `count` speakers and releases what it held.
+    // False, with the slot exactly as it was, for a null slot address, a negative count, one
+    // too large to address, or no memory.
     virtual bool allocSpeakerLayout(SpeakerLayout** layout, std::int32_t count);
     // Releases what the slot holds and empties it. Always true.
     virtual bool freeSpeakerLayout(SpeakerLayout** layout);
     // Copies one speaker; the name is cut to 63 characters and zero-padded. False for null.
     virtual bool copySpeakerInfo(SpeakerInfo* to, const SpeakerInfo* from);
     // Makes the slot hold a complete copy of `from` through the three operations above.
-    // False for a null source or a failed step; true, changing nothing, when the slot
-    // already holds `from` itself.
+    // False, with the slot exactly as it was, for a null slot address, a null source or a
+    // source count that allocSpeakerLayout refuses; false after a failed step; true,
+    // changing nothing, when the slot already holds `from` itself.
     virtual bool matchSpeakerLayout(SpeakerLayout** to, const SpeakerLayout* from);
 
     // --- offline processing: host services (25-29) and requests 38-40 ---

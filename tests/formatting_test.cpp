@@ -89,6 +89,9 @@ TEST(FormattingTest, LevelsFrequenciesAndDurationsGoThroughFormatFloat) {
     EXPECT_EQ(formatted(effect, Format::hertz, 0.0), "0.000000");
     EXPECT_EQ(formatted(effect, Format::milliseconds, 441.0), "10.00000");
     EXPECT_EQ(formatted(effect, Format::milliseconds, 44100.0), "1000.000");
+    // samples x 1000 is formed in double: 417022.0032 ms-samples, where the float product
+    // 417022 would read "9.456280".
+    EXPECT_EQ(formatted(effect, Format::milliseconds, 417.022), "9.456281");
 
     // Both follow the sample rate the host set.
     effect.applySampleRate(48000.0F);

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <limits>
 #include <set>
 #include <string>
 #include <vector>
@@ -281,6 +282,11 @@ TEST(HostServicesTest, RefreshKeepsTheStoredValueUnlessTheAnswerIsPositive) {
     }
     EXPECT_EQ(effect.sampleRate(), 48000.0F);
     EXPECT_EQ(effect.blockSize(), 512);
+    // The largest block size the stored field holds is taken, on every width of answer.
+    host.answers[hostReqBlockSize] = std::numeric_limits<std::int32_t>::max();
+    EXPECT_EQ(effect.refreshBlockSize(), std::numeric_limits<std::int32_t>::max());
+    host.answers[hostReqBlockSize] = 512;
+    EXPECT_EQ(effect.refreshBlockSize(), 512);
     if constexpr (sizeof(std::intptr_t) > sizeof(std::int32_t)) {
         // A 64-bit answer too wide for the block size leaves the stored one alone.
         host.answers[hostReqBlockSize] = static_cast<std::intptr_t>(INT64_C(0x100000200));

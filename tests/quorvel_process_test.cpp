@@ -107,6 +107,62 @@ TEST(QuorvelProcessTest, CounterCyclesThrough361FramesAndIgnoresEmptyBlocks) {
     EXPECT_EQ(q.effect->frameCounterValue(), 360);
     q.effect->processFloatBlock(ins, outs, 1);
     EXPECT_EQ(q.effect->frameCounterValue(), 0);
+
+    // Through the record, an empty block may come with null channel arrays: nothing is read.
+    EffectRecord* record = q.effect->record();
+    q.effect->processFloatBlock(bufs, bufs, 7);
+    for (const std::int32_t frames : {0, -1, std::numeric_limits<std::int32_t>::min()}) {
+        record->processFloatEntry(record, nullptr, nullptr, frames);
+        record->processDoubleEntry(record, nullptr, nullptr, frames);
+    }
+    EXPECT_EQ(q.effect->frameCounterValue(), 7);
+}
+
+// Crossed buffers (each output is the other side's input) give what separate buffers give:
+// both inputs of a frame are read before either output is written.
+TEST(QuorvelProcessTest, CrossedBuffersSoundLikeSeparateOnes) {
+    const float params[7] = {0.3F, 1.0F, 0.8F, 0.1F, 1.0F, 1.2F, 0.4F};
+    Owned separate, crossed;
+    for (int i = 0; i < 7; ++i) {
+        separate.effect->writeParam(i, params[i]);
+        crossed.effect->writeParam(i, params[i]);
+    }
+    std::mt19937 rng(12);
+    std::uniform_real_distribution<float> unit(-1.0F, 1.0F);
+    constexpr int frames = 400;
+    std::vector<float> inL(frames), inR(frames), outL(frames), outR(frames);
+    for (int k = 0; k < frames; ++k) {
+        inL[k] = unit(rng);
+        inR[k] = unit(rng);
+    }
+    std::vector<float> a = inL, b = inR;  // a becomes the right output, b the left
+    float* ins[2] = {inL.data(), inR.data()};
+    float* outs[2] = {outL.data(), outR.data()};
+    separate.effect->processFloatBlock(ins, outs, frames);
+    float* crossedIns[2] = {a.data(), b.data()};
+    float* crossedOuts[2] = {b.data(), a.data()};
+    crossed.effect->processFloatBlock(crossedIns, crossedOuts, frames);
+    for (int k = 0; k < frames; ++k) {
+        ASSERT_EQ(bitsOf(b[k]), bitsOf(outL[k])) << "32-bit left, frame " << k;
+        ASSERT_EQ(bitsOf(a[k]), bitsOf(outR[k])) << "32-bit right, frame " << k;
+    }
+
+    std::vector<double> dInL(frames), dInR(frames), dOutL(frames), dOutR(frames);
+    for (int k = 0; k < frames; ++k) {
+        dInL[k] = unit(rng);
+        dInR[k] = unit(rng);
+    }
+    std::vector<double> c = dInL, d = dInR;
+    double* dIns[2] = {dInL.data(), dInR.data()};
+    double* dOuts[2] = {dOutL.data(), dOutR.data()};
+    separate.effect->processDoubleBlock(dIns, dOuts, frames);
+    double* dCrossedIns[2] = {c.data(), d.data()};
+    double* dCrossedOuts[2] = {d.data(), c.data()};
+    crossed.effect->processDoubleBlock(dCrossedIns, dCrossedOuts, frames);
+    for (int k = 0; k < frames; ++k) {
+        ASSERT_EQ(bitsOf(d[k]), bitsOf(dOutL[k])) << "64-bit left, frame " << k;
+        ASSERT_EQ(bitsOf(c[k]), bitsOf(dOutR[k])) << "64-bit right, frame " << k;
+    }
 }
 
 // Random parameters changed between blocks, random block lengths across the 361-frame

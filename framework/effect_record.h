@@ -1,5 +1,6 @@
 // The binary record through which a host reaches an effect, the host's callback type,
-// the capability flag bits and the six entry functions whose addresses the record carries.
+// the capability flag bits, the six entry functions whose addresses the record carries and
+// the lengths of the texts that requests exchange.
 //
 // Everything in this header crosses the boundary between host and plug-in: field widths
 // and offsets are fixed and asserted below for 32-bit and 64-bit builds.
@@ -78,6 +79,13 @@ struct EffectRecord {
     ProcessDoubleEntry processDoubleEntry;      // replacing 64-bit processing
     std::uint8_t future[56];                    // reserved, all zero
 };
+
+// Text lengths, in characters without the terminating zero, that hosts give room for: each
+// text buffer a request passes holds one more byte. An effect writes no longer texts.
+inline constexpr std::int32_t paramTextLength = 8;     // parameter title, unit, value text (requests 6-8)
+inline constexpr std::int32_t programNameLength = 24;  // program name (requests 4, 5, 29)
+inline constexpr std::int32_t effectNameLength = 32;   // effect name (request 45)
+inline constexpr std::int32_t vendorTextLength = 64;   // vendor and product texts (requests 47, 48)
 
 static_assert(std::is_standard_layout_v<EffectRecord>);
 static_assert(std::is_trivially_copyable_v<EffectRecord>);

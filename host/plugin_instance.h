@@ -30,13 +30,13 @@ std::vector<std::string> recordProblems(const EffectRecord& record);
 
 // Buffer sizes this host supplies for each kind of text, terminating zero included.
 namespace textCapacity {
-inline constexpr std::size_t paramTitle = 9;
-inline constexpr std::size_t paramUnit = 9;
-inline constexpr std::size_t paramValueText = 9;
-inline constexpr std::size_t programName = 25;
-inline constexpr std::size_t effectName = 33;
-inline constexpr std::size_t vendorText = 65;
-inline constexpr std::size_t productText = 65;
+inline constexpr std::size_t paramTitle = paramTextLength + 1;
+inline constexpr std::size_t paramUnit = paramTextLength + 1;
+inline constexpr std::size_t paramValueText = paramTextLength + 1;
+inline constexpr std::size_t programName = programNameLength + 1;
+inline constexpr std::size_t effectName = effectNameLength + 1;
+inline constexpr std::size_t vendorText = vendorTextLength + 1;
+inline constexpr std::size_t productText = vendorTextLength + 1;
 }  // namespace textCapacity
 
 // A text the plug-in wrote: the text within the buffer, and what the plug-in did wrong

@@ -15,13 +15,13 @@
 namespace {
 
 std::string percentOf(float value) {
-    char text[valueTextLength + 1];
+    char text[paramTextLength + 1];
     printPercent(value, text);
     return text;
 }
 
 std::string sixDecimalsOf(float value) {
-    char text[valueTextLength + 1];
+    char text[paramTextLength + 1];
     printSixDecimals(value, text);
     return text;
 }

@@ -1,6 +1,7 @@
-// The host services: every host request's six arguments against the host request table,
-// the conversion of the answers 0, 1, 2 and -1 by result kind, the fallbacks without a host,
-// the two refresh operations and activation's request for events.
+// The framework's host services, the AudioEffect and AudioEffectX operations that call the
+// host: every host request's six arguments against the host request table, the conversion
+// of the answers 0, 1, 2 and -1 by result kind, the fallbacks without a host, the two
+// refresh operations and activation's request for events.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -207,7 +208,7 @@ std::intptr_t fallbackResult(Kind kind) {
     }
 }
 
-TEST(HostServicesTest, EveryServiceSendsItsRowOfTheHostRequestTable) {
+TEST(FrameworkHostServicesTest, EveryServiceSendsItsRowOfTheHostRequestTable) {
     std::set<std::int32_t> covered;
     for (const HostService& service : services) {
         covered.insert(service.code);
@@ -248,7 +249,7 @@ TEST(HostServicesTest, EveryServiceSendsItsRowOfTheHostRequestTable) {
     EXPECT_EQ(covered, expected);
 }
 
-TEST(HostServicesTest, ParameterIsWrittenBeforeTheHostHearsOfIt) {
+TEST(FrameworkHostServicesTest, ParameterIsWrittenBeforeTheHostHearsOfIt) {
     {
         RecordingHost host;
         ServiceEffect effect(nullptr, &host);
@@ -267,7 +268,7 @@ TEST(HostServicesTest, ParameterIsWrittenBeforeTheHostHearsOfIt) {
     EXPECT_EQ(host.requests[0].opt, 0.25F);
 }
 
-TEST(HostServicesTest, RefreshKeepsTheStoredValueUnlessTheAnswerIsPositive) {
+TEST(FrameworkHostServicesTest, RefreshKeepsTheStoredValueUnlessTheAnswerIsPositive) {
     RecordingHost host;
     ServiceEffect effect(&RecordingHost::callback);
     host.answers[hostReqSampleRate] = 48000;
@@ -300,7 +301,7 @@ TEST(HostServicesTest, RefreshKeepsTheStoredValueUnlessTheAnswerIsPositive) {
     EXPECT_EQ(unhosted.refreshBlockSize(), 64);
 }
 
-TEST(HostServicesTest, NullPointersToSelectorsAndChunkFilesSendNothing) {
+TEST(FrameworkHostServicesTest, NullPointersToSelectorsAndChunkFilesSendNothing) {
     RecordingHost host;
     host.defaultAnswer = 7;
     ServiceEffect effect(&RecordingHost::callback);
@@ -318,7 +319,7 @@ std::vector<HostRequest> activate(ServiceEffect& effect, RecordingHost& host) {
     return host.requests;
 }
 
-TEST(HostServicesTest, ActivationAsksForEventsOnlyForInstrumentsAndMidiReceivers) {
+TEST(FrameworkHostServicesTest, ActivationAsksForEventsOnlyForInstrumentsAndMidiReceivers) {
     RecordingHost host;
     ServiceEffect effect(&RecordingHost::callback);
 

@@ -18,9 +18,8 @@ struct ParamInfo {
 
 // In index order; each row names its parameter, checked below.
 constexpr ParamInfo paramInfo[Quorvel::paramCount] = {
-    {Param::balance, "Tavenor", "LR_Bal"}, {Param::leftDur, "LDur", ""},
-    {Param::leftAmp, "LAmp", "amp"},       {Param::leftPeriod, "LPeriod", "shift"},
-    {Param::rightDur, "RDur", ""},         {Param::rightAmp, "RAmp", "amp"},
+    {Param::balance, "Tavenor", "LR_Bal"},    {Param::leftDur, "LDur", ""},  {Param::leftAmp, "LAmp", "amp"},
+    {Param::leftPeriod, "LPeriod", "shift"},  {Param::rightDur, "RDur", ""}, {Param::rightAmp, "RAmp", "amp"},
     {Param::rightPeriod, "RPeriod", "shift"},
 };
 

@@ -11,8 +11,8 @@ namespace {
 // exported entry point: an exception escaping an effect ends the process here instead of
 // unwinding through the host's frames.
 
-std::intptr_t dispatchEntryFunction(EffectRecord* record, std::int32_t request, std::int32_t index,
-                                    std::intptr_t value, void* ptr, float opt) noexcept {
+std::intptr_t dispatchEntryFunction(EffectRecord* record, std::int32_t request, std::int32_t index, std::intptr_t value,
+                                    void* ptr, float opt) noexcept {
     AudioEffect* effect = record->owner;
     const std::intptr_t answer = effect->dispatch(request, index, value, ptr, opt);
     if (request == reqClose) {
@@ -36,7 +36,8 @@ float getParamEntryFunction(EffectRecord* record, std::int32_t index) noexcept {
     return record->owner->readParam(index);
 }
 
-void processFloatEntryFunction(EffectRecord* record, float** inputs, float** outputs, std::int32_t frameCount) noexcept {
+void processFloatEntryFunction(EffectRecord* record, float** inputs, float** outputs,
+                               std::int32_t frameCount) noexcept {
     record->owner->processFloatBlock(inputs, outputs, frameCount);
 }
 

@@ -34,8 +34,7 @@ public:
 
     // Main thread. Answers the numbered requests 0-24 by calling the operations below; every
     // other code answers 0.
-    virtual std::intptr_t dispatch(std::int32_t request, std::int32_t index, std::intptr_t value, void* ptr,
-                                   float opt);
+    virtual std::intptr_t dispatch(std::int32_t request, std::int32_t index, std::intptr_t value, void* ptr, float opt);
 
     // Main thread, request 0: the host opened the effect. Default: nothing.
     virtual void onOpen();
@@ -147,8 +146,8 @@ protected:
     bool askHostTruth(std::int32_t request, std::int32_t index = 0, std::intptr_t value = 0, void* ptr = nullptr,
                       float opt = 0.0F);
     // Whether the host answered exactly 1; false without a host.
-    bool askHostExactlyOne(std::int32_t request, std::int32_t index = 0, std::intptr_t value = 0,
-                           void* ptr = nullptr, float opt = 0.0F);
+    bool askHostExactlyOne(std::int32_t request, std::int32_t index = 0, std::intptr_t value = 0, void* ptr = nullptr,
+                           float opt = 0.0F);
     // The host's answer read as a pointer to T (pointerFromAnswer); null without a host.
     template <typename T>
     T* askHostPointer(std::int32_t request, std::int32_t index = 0, std::intptr_t value = 0, void* ptr = nullptr,
@@ -160,12 +159,12 @@ protected:
     void tellHost(std::int32_t request, std::int32_t index = 0, std::intptr_t value = 0, void* ptr = nullptr,
                   float opt = 0.0F);
 
-    HostCallback hostCallback;          // the host's function; may be null
-    EffectEditor* editorObject;         // owned; null when there is none
-    float currentSampleRate;            // hertz
-    std::int32_t currentBlockSize;      // frames
-    std::int32_t programTotal;          // programs; bound for request 2
-    std::int32_t paramTotal;            // parameters
-    std::int32_t currentProgramIndex;   // the current program
-    EffectRecord effectRecord;          // the record the host sees
+    HostCallback hostCallback;         // the host's function; may be null
+    EffectEditor* editorObject;        // owned; null when there is none
+    float currentSampleRate;           // hertz
+    std::int32_t currentBlockSize;     // frames
+    std::int32_t programTotal;         // programs; bound for request 2
+    std::int32_t paramTotal;           // parameters
+    std::int32_t currentProgramIndex;  // the current program
+    EffectRecord effectRecord;         // the record the host sees
 };

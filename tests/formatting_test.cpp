@@ -28,11 +28,21 @@ enum class Format { decibels, hertz, milliseconds, floating, integer };
 void runFormat(PlainEffect& effect, Format format, double value, char* text, std::int32_t maxLength) {
     const auto single = static_cast<float>(value);
     switch (format) {
-    case Format::decibels: effect.formatDecibels(single, text, maxLength); break;
-    case Format::hertz: effect.formatHertz(single, text, maxLength); break;
-    case Format::milliseconds: effect.formatMilliseconds(single, text, maxLength); break;
-    case Format::floating: effect.formatFloat(single, text, maxLength); break;
-    case Format::integer: effect.formatInteger(static_cast<std::int32_t>(value), text, maxLength); break;
+    case Format::decibels:
+        effect.formatDecibels(single, text, maxLength);
+        break;
+    case Format::hertz:
+        effect.formatHertz(single, text, maxLength);
+        break;
+    case Format::milliseconds:
+        effect.formatMilliseconds(single, text, maxLength);
+        break;
+    case Format::floating:
+        effect.formatFloat(single, text, maxLength);
+        break;
+    case Format::integer:
+        effect.formatInteger(static_cast<std::int32_t>(value), text, maxLength);
+        break;
     }
 }
 
@@ -55,6 +65,7 @@ std::string formatted(PlainEffect& effect, Format format, double value, std::int
 
 TEST(FormattingTest, FloatTextsCutTheirDecimals) {
     PlainEffect effect;
+    // clang-format off
     const struct {
         double value;
         const char* text;
@@ -70,6 +81,7 @@ TEST(FormattingTest, FloatTextsCutTheirDecimals) {
         {-std::numeric_limits<double>::infinity(), "Huge!"},
         {std::numeric_limits<double>::quiet_NaN(), "NaN"},
     };
+    // clang-format on
     for (const auto& example : examples) {
         EXPECT_EQ(formatted(effect, Format::floating, example.value), example.text) << example.value;
     }
@@ -110,6 +122,7 @@ TEST(FormattingTest, LevelsFrequenciesAndDurationsGoThroughFormatFloat) {
 
 TEST(FormattingTest, IntegerTexts) {
     PlainEffect effect;
+    // clang-format off
     const struct {
         std::int32_t value;
         const char* text;
@@ -126,6 +139,7 @@ TEST(FormattingTest, IntegerTexts) {
         {-1000000000, "Huge!"},
         {std::numeric_limits<std::int32_t>::min(), "Huge!"},
     };
+    // clang-format on
     for (const auto& example : examples) {
         EXPECT_EQ(formatted(effect, Format::integer, example.value), example.text) << example.value;
     }
@@ -134,6 +148,7 @@ TEST(FormattingTest, IntegerTexts) {
 
 TEST(FormattingTest, EveryTextIsCutAtMaxLength) {
     PlainEffect effect;
+    // clang-format off
     const struct {
         Format format;
         std::vector<double> values;
@@ -144,6 +159,7 @@ TEST(FormattingTest, EveryTextIsCutAtMaxLength) {
         {Format::hertz, {0.0, 441.0, 0.5}},
         {Format::milliseconds, {441.0, 1e9}},
     };
+    // clang-format on
     for (const auto& each : cases) {
         for (const double value : each.values) {
             const std::string full = formatted(effect, each.format, value, 40);

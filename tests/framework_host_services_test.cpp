@@ -55,15 +55,15 @@ EventBlock* const events = reinterpret_cast<EventBlock*>(&eventsObject);
 void* const vendorPtr = &vendorObject;
 
 enum class Kind {
-    integer,      // the answer unchanged; 0 without a host
-    truth,        // 1 for a non-zero answer; 0 without a host
-    exactOne,     // 1 only for the answer 1; 0 without a host
-    pointer,      // the answer as a pointer; null without a host
-    none,         // nothing returned
-    version,      // the answer, but 1 for 0; 1 without a host
-    connected,    // 1 for the answer 0; 1 without a host
-    sampleRate,   // the answer when positive, else the stored 44100
-    blockSize,    // the answer when positive, else the stored 1024
+    integer,     // the answer unchanged; 0 without a host
+    truth,       // 1 for a non-zero answer; 0 without a host
+    exactOne,    // 1 only for the answer 1; 0 without a host
+    pointer,     // the answer as a pointer; null without a host
+    none,        // nothing returned
+    version,     // the answer, but 1 for 0; 1 without a host
+    connected,   // 1 for the answer 0; 1 without a host
+    sampleRate,  // the answer when positive, else the stored 44100
+    blockSize,   // the answer when positive, else the stored 1024
 };
 
 struct HostService {
@@ -82,6 +82,7 @@ std::intptr_t fromPointer(const void* p) {
 }
 
 // The host request table, one row per service.
+// clang-format off
 const HostService services[] = {
     {"writeParamAndNotify", [](ServiceEffect& e) { e.writeParamAndNotify(2, 0.25F); return std::intptr_t{0}; },
      hostReqAutomate, 2, 0, nullptr, 0.25F, Kind::none},
@@ -180,19 +181,28 @@ const HostService services[] = {
     {"hostInputSpeakerLayout", [](ServiceEffect& e) { return fromPointer(e.hostInputSpeakerLayout()); },
      hostReqInputSpeakerLayout, 0, 0, nullptr, 0.0F, Kind::pointer},
 };
+// clang-format on
 
 // What a service answers when the host answers `answer`.
 std::intptr_t expectedResult(Kind kind, std::intptr_t answer) {
     switch (kind) {
     case Kind::integer:
-    case Kind::pointer: return answer;
-    case Kind::truth: return answer != 0 ? 1 : 0;
-    case Kind::exactOne: return answer == 1 ? 1 : 0;
-    case Kind::none: return 0;
-    case Kind::version: return answer == 0 ? 1 : answer;
-    case Kind::connected: return answer == 0 ? 1 : 0;
-    case Kind::sampleRate: return answer > 0 ? answer : 44100;
-    case Kind::blockSize: return answer > 0 ? answer : 1024;
+    case Kind::pointer:
+        return answer;
+    case Kind::truth:
+        return answer != 0 ? 1 : 0;
+    case Kind::exactOne:
+        return answer == 1 ? 1 : 0;
+    case Kind::none:
+        return 0;
+    case Kind::version:
+        return answer == 0 ? 1 : answer;
+    case Kind::connected:
+        return answer == 0 ? 1 : 0;
+    case Kind::sampleRate:
+        return answer > 0 ? answer : 44100;
+    case Kind::blockSize:
+        return answer > 0 ? answer : 1024;
     }
     return -999;
 }
@@ -201,10 +211,14 @@ std::intptr_t expectedResult(Kind kind, std::intptr_t answer) {
 std::intptr_t fallbackResult(Kind kind) {
     switch (kind) {
     case Kind::version:
-    case Kind::connected: return 1;
-    case Kind::sampleRate: return 44100;
-    case Kind::blockSize: return 1024;
-    default: return 0;
+    case Kind::connected:
+        return 1;
+    case Kind::sampleRate:
+        return 44100;
+    case Kind::blockSize:
+        return 1024;
+    default:
+        return 0;
     }
 }
 

@@ -50,13 +50,15 @@ public:
     void renameProgram(char* name) override;
     void fillProgramName(char* text) override;
     // Main thread. A parameter's unit (at most 7 bytes), value text (at most 9 bytes) and
-    // title (exactly paramTextLength + 1 = 9 bytes). Nothing is written for an index outside 0..6 or a null buffer.
+    // title (exactly paramTextLength + 1 = 9 bytes). Nothing is written for an index outside
+    // 0..6 or a null buffer.
     void fillParamUnit(std::int32_t index, char* text) override;
     void fillParamValueText(std::int32_t index, char* text) override;
     void fillParamTitle(std::int32_t index, char* text) override;
 
     // Main thread. The effect's identity: "Tavenor" (effectNameLength + 1 = 33 bytes), vendor
-    // and product texts (vendorTextLength + 1 = 65 bytes each) and vendor version 1000. A null buffer answers false.
+    // and product texts (vendorTextLength + 1 = 65 bytes each) and vendor version 1000. A null
+    // buffer answers false.
     bool fillEffectName(char* text) override;
     bool fillVendorText(char* text) override;
     bool fillProductText(char* text) override;

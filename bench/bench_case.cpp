@@ -4,19 +4,26 @@ namespace {
 
 const char* processingName(Processing p) {
     switch (p) {
-        case Processing::copy: return "copy";
-        case Processing::literal: return "literal";
-        case Processing::quorvel: return "quorvel";
+    case Processing::copy:
+        return "copy";
+    case Processing::literal:
+        return "literal";
+    case Processing::quorvel:
+        return "quorvel";
     }
     return "?";
 }
 
 const char* sceneName(Scene s) {
     switch (s) {
-        case Scene::wavesOff: return "off";
-        case Scene::leftWave: return "left";
-        case Scene::bothWaves: return "both";
-        case Scene::periodPerBlock: return "period-per-block";
+    case Scene::wavesOff:
+        return "off";
+    case Scene::leftWave:
+        return "left";
+    case Scene::bothWaves:
+        return "both";
+    case Scene::periodPerBlock:
+        return "period-per-block";
     }
     return "?";
 }

@@ -70,7 +70,7 @@ void copyBlocks(benchmark::State& state, std::int32_t frames) {
 template <typename Sample>
 void effectBlocks(benchmark::State& state, Processing processing, Scene scene, std::int32_t frames) {
     AudioEffect* effect = processing == Processing::quorvel ? static_cast<AudioEffect*>(new Quorvel(nullptr))
-                                                             : static_cast<AudioEffect*>(new LiteralEffect(nullptr));
+                                                            : static_cast<AudioEffect*>(new LiteralEffect(nullptr));
     EffectRecord* record = effect->record();
     const auto write = [record](std::int32_t index, float value) { record->setParamEntry(record, index, value); };
     write(paramLeftPeriod, 0.3F);

@@ -9,10 +9,14 @@ constexpr std::int32_t targetFrames = 512;
 
 const char* sceneTitle(Scene scene) {
     switch (scene) {
-        case Scene::wavesOff: return "waves off";
-        case Scene::leftWave: return "left wave on";
-        case Scene::bothWaves: return "both waves on";
-        case Scene::periodPerBlock: return "period per block";
+    case Scene::wavesOff:
+        return "waves off";
+    case Scene::leftWave:
+        return "left wave on";
+    case Scene::bothWaves:
+        return "both waves on";
+    case Scene::periodPerBlock:
+        return "period per block";
     }
     return "?";
 }
@@ -72,10 +76,10 @@ double RatioTableReporter::ratioToFloor(Processing processing, Precision precisi
 }
 
 void RatioTableReporter::printTable() const {
-    std::printf("\nCost per frame as a multiple of copying the same samples (copy = 1), through the\n"
-                "effect record; %s.\n\n",
-                repetitions > 1 ? ("medians of " + std::to_string(repetitions) + " repetitions").c_str()
-                                : "one run each");
+    std::printf(
+        "\nCost per frame as a multiple of copying the same samples (copy = 1), through the\n"
+        "effect record; %s.\n\n",
+        repetitions > 1 ? ("medians of " + std::to_string(repetitions) + " repetitions").c_str() : "one run each");
     std::printf("%-30s %-25s %-25s\n", "", "32-bit samples", "64-bit samples");
     std::printf("%-30s", "frames per block");
     for (Precision precision : precisions) {

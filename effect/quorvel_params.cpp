@@ -8,15 +8,30 @@
 
 namespace {
 
+using Param = Quorvel::Param;
+
 struct ParamInfo {
+    Param param;
     const char* title;
     const char* unit;
 };
 
+// In index order; each row names its parameter, checked below.
 constexpr ParamInfo paramInfo[Quorvel::paramCount] = {
-    {"Tavenor", "LR_Bal"}, {"LDur", ""}, {"LAmp", "amp"},         {"LPeriod", "shift"},
-    {"RDur", ""},          {"RAmp", "amp"}, {"RPeriod", "shift"},
+    {Param::balance, "Tavenor", "LR_Bal"},    {Param::leftDur, "LDur", ""},  {Param::leftAmp, "LAmp", "amp"},
+    {Param::leftPeriod, "LPeriod", "shift"},  {Param::rightDur, "RDur", ""}, {Param::rightAmp, "RAmp", "amp"},
+    {Param::rightPeriod, "RPeriod", "shift"},
 };
+
+constexpr bool rowsInIndexOrder() {
+    for (std::int32_t i = 0; i < Quorvel::paramCount; ++i) {
+        if (static_cast<std::int32_t>(paramInfo[i].param) != i) {
+            return false;
+        }
+    }
+    return true;
+}
+static_assert(rowsInIndexOrder());
 
 bool inRange(std::int32_t index) {
     return static_cast<std::uint32_t>(index) < static_cast<std::uint32_t>(Quorvel::paramCount);
@@ -25,8 +40,26 @@ bool inRange(std::int32_t index) {
 }  // namespace
 
 float* Quorvel::paramField(std::int32_t index) {
-    float* const fields[paramCount] = {&balance, &leftDur, &leftAmp, &leftPeriod, &rightDur, &rightAmp, &rightPeriod};
-    return inRange(index) ? fields[index] : nullptr;
+    if (!inRange(index)) {
+        return nullptr;
+    }
+    switch (static_cast<Param>(index)) {
+    case Param::balance:
+        return &balance;
+    case Param::leftDur:
+        return &leftDur;
+    case Param::leftAmp:
+        return &leftAmp;
+    case Param::leftPeriod:
+        return &leftPeriod;
+    case Param::rightDur:
+        return &rightDur;
+    case Param::rightAmp:
+        return &rightAmp;
+    case Param::rightPeriod:
+        return &rightPeriod;
+    }
+    return nullptr;
 }
 
 void Quorvel::writeParam(std::int32_t index, float value) {
@@ -56,7 +89,7 @@ void Quorvel::fillProgramName(char* text) {
 
 void Quorvel::fillParamTitle(std::int32_t index, char* text) {
     if (text != nullptr && inRange(index)) {
-        copyBounded(text, paramInfo[index].title, 8);
+        copyBounded(text, paramInfo[index].title, paramTextLength);
     }
 }
 
@@ -73,12 +106,12 @@ void Quorvel::fillParamValueText(std::int32_t index, char* text) {
         return;
     }
     const float value = Quorvel::readParam(index);
-    switch (index) {
-    case 0:
+    switch (static_cast<Param>(index)) {
+    case Param::balance:
         printPercent(value, text);
         break;
-    case 1:
-    case 4:
+    case Param::leftDur:
+    case Param::rightDur:
         std::strcpy(text, value > 0.5F ? "On" : "Off");
         break;
     default:
@@ -91,7 +124,7 @@ bool Quorvel::fillEffectName(char* text) {
     if (text == nullptr) {
         return false;
     }
-    copyBounded(text, "Tavenor", 32);
+    copyBounded(text, "Tavenor", effectNameLength);
     return true;
 }
 
@@ -99,7 +132,7 @@ bool Quorvel::fillVendorText(char* text) {
     if (text == nullptr) {
         return false;
     }
-    copyBounded(text, "Halvorn Media Technologies", 64);
+    copyBounded(text, "Halvorn Media Technologies", vendorTextLength);
     return true;
 }
 
@@ -107,7 +140,7 @@ bool Quorvel::fillProductText(char* text) {
     if (text == nullptr) {
         return false;
     }
-    copyBounded(text, "Tavenor", 64);
+    copyBounded(text, "Tavenor", vendorTextLength);
     return true;
 }
 

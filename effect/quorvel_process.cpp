@@ -21,6 +21,10 @@ inline float current(float& field) {
 
 template <typename Sample, bool balancePerBlock>
 void Quorvel::processBlock(Sample** inputs, Sample** outputs, std::int32_t frameCount) {
+    // An empty block touches neither channel array: a host may pass null ones with it.
+    if (frameCount <= 0) {
+        return;
+    }
     const Sample* inL = inputs[0];
     const Sample* inR = inputs[1];
     Sample* outL = outputs[0];
@@ -31,7 +35,8 @@ void Quorvel::processBlock(Sample** inputs, Sample** outputs, std::int32_t frame
 
     for (std::int32_t k = 0; k < frameCount; ++k) {
         const double bal = balancePerBlock ? blockBalance : current(balance);
-        // Both inputs are read before either output is written: processing in place is allowed.
+        // Both inputs are read before either output is written, so in-place and crossed
+        // buffers (outputs[0] == inputs[1]) give the result of separate buffers.
         const double left = inL[k];
         const double right = inR[k];
 

@@ -5,7 +5,7 @@
 
 namespace {
 
-// Scaled magnitudes from here up would need far more than valueTextLength integer digits,
+// Scaled magnitudes from here up would need far more than paramTextLength integer digits,
 // so they read "Huge!" before any digit is built. Below it the conversion to a 64-bit
 // integer is exact.
 constexpr double hugeScaled = 1e15;
@@ -34,19 +34,19 @@ public:
     }
 
     // Writes the text into the host's buffer: as it stands when it fits, cut to
-    // valueTextLength characters when only decimals (and the point) are cut away, otherwise
+    // paramTextLength characters when only decimals (and the point) are cut away, otherwise
     // "Huge!". Writes the text and its zero, nothing more.
     void writeTo(char* text, bool hasSuffix) const {
         std::size_t kept = length;
-        if (kept > valueTextLength) {
+        if (kept > paramTextLength) {
             const void* point = std::memchr(chars, '.', length);
             const std::size_t integerEnd =
                 point != nullptr ? static_cast<std::size_t>(static_cast<const char*>(point) - chars) : length;
-            if (hasSuffix || integerEnd > valueTextLength) {
+            if (hasSuffix || integerEnd > paramTextLength) {
                 std::memcpy(text, "Huge!", sizeof "Huge!");
                 return;
             }
-            kept = valueTextLength;
+            kept = paramTextLength;
         }
         std::memcpy(text, chars, kept);
         text[kept] = '\0';

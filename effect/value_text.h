@@ -8,20 +8,20 @@
 // a number reads "nan", an infinite one "inf" or "-inf", with the percent sign where one
 // belongs.
 //
-// Every text fits the 9 bytes a host supplies for a value text: at most valueTextLength
-// characters and a zero. A longer text is cut to valueTextLength characters when the cut
+// Every text fits the 9 bytes a host supplies for a value text: at most paramTextLength
+// characters and a zero. A longer text is cut to paramTextLength characters when the cut
 // removes only decimals or the decimal point ("-0.250000" becomes "-0.25000"); when an integer
 // digit or the percent sign would be lost the text is "Huge!".
 #pragma once
 
 #include <cstdint>
 
-inline constexpr std::int32_t valueTextLength = 8;
+#include "framework/effect_record.h"
 
 // Writes `value` x 100 with no decimals followed by a percent sign ("50%", "150%") into
-// `text`, which must hold valueTextLength + 1 bytes; writes the text and its zero only.
+// `text`, which must hold paramTextLength + 1 bytes; writes the text and its zero only.
 void printPercent(float value, char* text);
 
 // Writes `value` with six decimals ("0.500000", "1.000000") into `text`, which must hold
-// valueTextLength + 1 bytes; writes the text and its zero only.
+// paramTextLength + 1 bytes; writes the text and its zero only.
 void printSixDecimals(float value, char* text);

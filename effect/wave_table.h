@@ -49,12 +49,15 @@ private:
     // filled (key 0) matches no period value, whatever its bits.
     static constexpr std::uint64_t filledMark = std::uint64_t{1} << 32;
 
-    // Key and value share one 16-byte slot, so a lookup touches a single cache line.
-    struct alignas(16) Entry {
+    // Key and value share one 16-byte slot, so a lookup reads one place. The slot keeps the
+    // natural alignment of its fields: an effect holding tables must not need more alignment
+    // than the plain heap of every target gives (8 bytes with msvcrt on 32-bit Windows).
+    struct Entry {
         std::uint64_t key = 0;
         double value = 0.0;
     };
     static_assert(sizeof(Entry) == 16);
+    static_assert(alignof(Entry) <= 8);
 
     Entry entries[positionCount] = {};
 };

@@ -7,10 +7,12 @@
 namespace {
 
 // The record entries find the object through `owner` and forward the call unchanged: no
-// checks, no copies, nothing allocated between host and effect.
+// checks, no copies, nothing allocated between host and effect. They are noexcept like the
+// exported entry point: an exception escaping an effect ends the process here instead of
+// unwinding through the host's frames.
 
-std::intptr_t dispatchEntryFunction(EffectRecord* record, std::int32_t request, std::int32_t index,
-                                    std::intptr_t value, void* ptr, float opt) {
+std::intptr_t dispatchEntryFunction(EffectRecord* record, std::int32_t request, std::int32_t index, std::intptr_t value,
+                                    void* ptr, float opt) noexcept {
     AudioEffect* effect = record->owner;
     const std::intptr_t answer = effect->dispatch(request, index, value, ptr, opt);
     if (request == reqClose) {
@@ -22,24 +24,25 @@ std::intptr_t dispatchEntryFunction(EffectRecord* record, std::int32_t request, 
 }
 
 void processAccumulateEntryFunction(EffectRecord* record, float** inputs, float** outputs,
-                                    std::int32_t frameCount) {
+                                    std::int32_t frameCount) noexcept {
     record->owner->processAccumulate(inputs, outputs, frameCount);
 }
 
-void setParamEntryFunction(EffectRecord* record, std::int32_t index, float value) {
+void setParamEntryFunction(EffectRecord* record, std::int32_t index, float value) noexcept {
     record->owner->writeParam(index, value);
 }
 
-float getParamEntryFunction(EffectRecord* record, std::int32_t index) {
+float getParamEntryFunction(EffectRecord* record, std::int32_t index) noexcept {
     return record->owner->readParam(index);
 }
 
-void processFloatEntryFunction(EffectRecord* record, float** inputs, float** outputs, std::int32_t frameCount) {
+void processFloatEntryFunction(EffectRecord* record, float** inputs, float** outputs,
+                               std::int32_t frameCount) noexcept {
     record->owner->processFloatBlock(inputs, outputs, frameCount);
 }
 
 void processDoubleEntryFunction(EffectRecord* record, double** inputs, double** outputs,
-                                std::int32_t frameCount) {
+                                std::int32_t frameCount) noexcept {
     record->owner->processDoubleBlock(inputs, outputs, frameCount);
 }
 

@@ -13,6 +13,13 @@
 #include "framework/effect_record.h"
 #include "framework/request_codes.h"
 
+// Reads a pointer-sized integer (a host answer or a request's value) as a pointer to T.
+// No test, no copy.
+template <typename T>
+T* pointerFromAnswer(const std::intptr_t* answer) {
+    return reinterpret_cast<T*>(*answer);
+}
+
 class AudioEffect {
 public:
     // Builds the record: magic, entry functions, the two counts, one input and two outputs,
@@ -27,8 +34,7 @@ public:
 
     // Main thread. Answers the numbered requests 0-24 by calling the operations below; every
     // other code answers 0.
-    virtual std::intptr_t dispatch(std::int32_t request, std::int32_t index, std::intptr_t value, void* ptr,
-                                   float opt);
+    virtual std::intptr_t dispatch(std::int32_t request, std::int32_t index, std::intptr_t value, void* ptr, float opt);
 
     // Main thread, request 0: the host opened the effect. Default: nothing.
     virtual void onOpen();
@@ -90,7 +96,8 @@ public:
     virtual float sampleRate();
     virtual std::int32_t blockSize();
 
-    // Host services: each tests hostCallback, then sends exactly one host request.
+    // Host services: each sends exactly one host request when there is a host (hostCallback
+    // is not null) and gives the fallback named here without one.
     // The host's version; 1 when it answers 0 or there is no host.
     virtual std::int32_t hostVersion();
     // The host's current id; 0 without a host.
@@ -130,17 +137,34 @@ public:
 protected:
     // Sets or clears one bit of the record's flags and leaves every other bit alone.
     void changeFlag(std::int32_t bit, bool on);
-    // Sends one host request with this effect's record as the first argument and answers the
-    // host's answer. The caller tests hostCallback first.
-    std::intptr_t callHost(std::int32_t request, std::int32_t index = 0, std::intptr_t value = 0,
-                           void* ptr = nullptr, float opt = 0.0F);
+    // Host requests, one helper per kind of answer. Each sends exactly one request with this
+    // effect's record as the first argument when there is a host, and nothing without one.
+    // The host's answer unchanged; 0 without a host.
+    std::intptr_t askHostInteger(std::int32_t request, std::int32_t index = 0, std::intptr_t value = 0,
+                                 void* ptr = nullptr, float opt = 0.0F);
+    // Whether the host answered non-zero; false without a host.
+    bool askHostTruth(std::int32_t request, std::int32_t index = 0, std::intptr_t value = 0, void* ptr = nullptr,
+                      float opt = 0.0F);
+    // Whether the host answered exactly 1; false without a host.
+    bool askHostExactlyOne(std::int32_t request, std::int32_t index = 0, std::intptr_t value = 0, void* ptr = nullptr,
+                           float opt = 0.0F);
+    // The host's answer read as a pointer to T (pointerFromAnswer); null without a host.
+    template <typename T>
+    T* askHostPointer(std::int32_t request, std::int32_t index = 0, std::intptr_t value = 0, void* ptr = nullptr,
+                      float opt = 0.0F) {
+        const std::intptr_t answer = askHostInteger(request, index, value, ptr, opt);
+        return pointerFromAnswer<T>(&answer);
+    }
+    // Tells the host something; its answer is ignored.
+    void tellHost(std::int32_t request, std::int32_t index = 0, std::intptr_t value = 0, void* ptr = nullptr,
+                  float opt = 0.0F);
 
-    HostCallback hostCallback;          // the host's function; may be null
-    EffectEditor* editorObject;         // owned; null when there is none
-    float currentSampleRate;            // hertz
-    std::int32_t currentBlockSize;      // frames
-    std::int32_t programTotal;          // programs; bound for request 2
-    std::int32_t paramTotal;            // parameters
-    std::int32_t currentProgramIndex;   // the current program
-    EffectRecord effectRecord;          // the record the host sees
+    HostCallback hostCallback;         // the host's function; may be null
+    EffectEditor* editorObject;        // owned; null when there is none
+    float currentSampleRate;           // hertz
+    std::int32_t currentBlockSize;     // frames
+    std::int32_t programTotal;         // programs; bound for request 2
+    std::int32_t paramTotal;           // parameters
+    std::int32_t currentProgramIndex;  // the current program
+    EffectRecord effectRecord;         // the record the host sees
 };

@@ -2,8 +2,17 @@
 // AudioEffect, answers requests 25-79 and hands every other code to the base dispatch, and
 // wraps every other host request in an operation.
 //
-// Threads: requests and host services run on the thread the host called in on, normally
-// its main (user-interface) thread; nothing here locks.
+// Who calls what. Each group of operations below is headed by one of three kinds:
+//   [request]  only the dispatcher calls these, for the request codes given; an effect
+//              overrides them to answer. Main thread, as the host sends requests.
+//   [host]     an effect calls these; each sends the one host request given, on the calling
+//              thread, and falls back to the default given when there is no host. Answer
+//              kinds: integer (unchanged), truth (non-zero), exactly one (only 1 is true),
+//              pointer (the answer read as a pointer) and none (the answer is ignored).
+//   [effect]   an effect calls or overrides these; nothing in the framework reaches them
+//              unless said. They run on whichever thread the effect uses.
+// The operations keep the order of their slots in the table of virtual operations, which is
+// why the kinds alternate. Nothing here locks.
 #pragma once
 
 #include <cstdint>
@@ -15,204 +24,290 @@ struct SpeakerLayout;
 struct TimeInfo;    // the host's transport record; only ever passed by pointer
 struct EventBlock;  // a block of events; only ever passed by pointer
 
-// Reads a pointer-sized integer (a host answer or a request's value) as a pointer to T.
-// No test, no copy.
-template <typename T>
-T* pointerFromAnswer(const std::intptr_t* answer) {
-    return reinterpret_cast<T*>(*answer);
-}
-
 class AudioEffectX : public AudioEffect {
 public:
     AudioEffectX(HostCallback host, std::int32_t programCount, std::int32_t paramCount);
     ~AudioEffectX() override;
 
-    // Answers requests 25-79; every other code goes to AudioEffect::dispatch unchanged.
+    // Main thread. Answers requests 25-79 through the operations marked [request]; every
+    // other code goes to AudioEffect::dispatch unchanged. Truth values answer 1 or 0.
     std::intptr_t dispatch(std::int32_t request, std::int32_t index, std::intptr_t value, void* ptr,
                            float opt) override;
-    // Asks the host for events when the effect is an instrument or its supports answers
-    // exactly 1 to "receiveVstMidiEvent".
+    // Main thread, request 12 with a non-zero value. Asks the host for events (requestEvents(1))
+    // when the effect is an instrument or its supports answers exactly 1 to "receiveVstMidiEvent".
     void onActivate() override;
 
-    // --- parameters and programs (requests 26, 27, 56, 29, 67, 68, 75, 76) ---
-    // Whether the host may automate a parameter. Default: true for every index.
+    // [request] Parameters.
+    // Request 26. Whether the host may automate a parameter. Default: true for every index.
     virtual bool isParamAutomatable(std::int32_t index);
-    // Sets a parameter from a text. Default: false, reads nothing.
+    // Request 27. Sets a parameter from a text. Default: false, reads nothing.
     virtual bool paramFromText(std::int32_t index, char* text);
-    // Fills the host's parameter-properties record. Default: false, writes nothing.
+    // Request 56. Fills the host's parameter-properties record. Default: false, writes nothing.
     virtual bool fillParamProperties(std::int32_t index, void* properties);
-    // Host services: a parameter edit starts / ends (host requests 43, 44).
+
+    // [host] Parameter edits. Truth; false without a host.
+    // Host request 43: the user starts editing a parameter.
     virtual bool announceEditStart(std::int32_t index);
+    // Host request 44: the user stops editing a parameter.
     virtual bool announceEditEnd(std::int32_t index);
-    // Writes the name of program `index`. Default: false, writes nothing.
+
+    // [request] Programs.
+    // Request 29 (value, index, ptr). Writes the name of program `index`. Default: false,
+    // writes nothing.
     virtual bool fillProgramNameAt(std::int32_t value, std::int32_t index, char* text);
+    // Request 67. A program change starts. Default: false.
     virtual bool onProgramChangeStart();
+    // Request 68. A program change ended. Default: false.
     virtual bool onProgramChangeEnd();
+    // Request 75. A bank is about to be loaded from the host's record. Default: 0.
     virtual std::int32_t onBankLoadStart(void* ptr);
+    // Request 76. A program is about to be loaded from the host's record. Default: 0.
     virtual std::int32_t onProgramLoadStart(void* ptr);
 
-    // --- host settings ---
-    // Host services: tell the host the channel counts changed (13); refresh the sample rate
-    // (16) and block size (17), keeping the stored value on a non-positive answer; the
-    // host's latencies (18, 19).
+    // [host] Host settings.
+    // Host request 13: the channel counts changed. Truth; false without a host.
     virtual bool announceIoChange();
+    // Host request 16: stores and answers the host's sample rate; a non-positive answer, or
+    // no host, keeps and answers the stored rate.
     virtual float refreshSampleRate();
+    // Host request 17: stores and answers the host's block size; an answer that is not
+    // positive or does not fit 32 bits, or no host, keeps and answers the stored size.
     virtual std::int32_t refreshBlockSize();
+    // Host request 18: the host's input latency in samples. Integer; 0 without a host.
     virtual std::intptr_t hostInputLatency();
+    // Host request 19: the host's output latency in samples. Integer; 0 without a host.
     virtual std::intptr_t hostOutputLatency();
 
-    // --- pins and speakers (requests 33, 34, 42, 69) ---
+    // [request] Pins and speakers.
+    // Request 33. Fills the host's record for input pin `index`. Default: false, writes nothing.
     virtual bool fillInputPinInfo(std::int32_t index, void* info);
+    // Request 34. Fills the host's record for output pin `index`. Default: false, writes nothing.
     virtual bool fillOutputPinInfo(std::int32_t index, void* info);
-    // The host proposes layouts. Default: false.
+    // Request 42 (input from value, output from ptr). The host proposes layouts. Default: false.
     virtual bool acceptSpeakerLayout(SpeakerLayout* input, SpeakerLayout* output);
-    // Reports the effect's layouts. Default: stores null through each non-null slot address,
-    // answers false.
+    // Request 69 (slot addresses from value and ptr). Reports the effect's layouts. Default:
+    // stores null through each non-null slot address, answers false.
     virtual bool reportSpeakerLayout(SpeakerLayout** input, SpeakerLayout** output);
 
-    // --- processing settings (requests 44, 74, 77, 78, 79) ---
+    // [request] Processing settings.
+    // Request 44 (value != 0). Bypass on or off. Default: false.
     virtual bool applyBypass(bool on);
+    // Request 74 (value, opt). The host's pan law and gain. Default: false.
     virtual bool applyPanLaw(std::int32_t value, float opt);
+    // Request 77 (value). The sample precision the host will process in. Default: false.
     virtual bool applyProcessPrecision(std::int32_t value);
+    // Request 78. MIDI input channels the effect takes. Default: 0.
     virtual std::int32_t midiInputChannelCount();
+    // Request 79. MIDI output channels the effect sends. Default: 0.
     virtual std::int32_t midiOutputChannelCount();
 
-    // --- host time and state ---
-    // Host services: the host's time record (7), process level (23), automation state (24).
+    // [host] Host time and state.
+    // Host request 7 (filter as value): the host's time record. Pointer; null without a host.
     virtual TimeInfo* hostTimeInfo(std::int32_t filter);
+    // Host request 23: the host's process level. Integer; 0 without a host.
     virtual std::intptr_t hostProcessLevel();
+    // Host request 24: the host's automation state. Integer; 0 without a host.
     virtual std::intptr_t hostAutomationState();
 
-    // --- events and processing (requests 25, 71, 72, 41, 73) ---
+    // [request] Events and processing.
+    // Request 25. Takes a block of events. Default: 0, reads nothing.
     virtual std::int32_t handleEvents(EventBlock* events);
+    // Request 71. Processing is about to start. Default: 0.
     virtual std::int32_t onProcessingStart();
+    // Request 72. Processing stopped. Default: 0.
     virtual std::int32_t onProcessingStop();
+    // Request 41. Processes a block of variable input and output lengths. Default: false.
     virtual bool processVariableIo(void* ptr);
-    // Default: answers its argument unchanged.
+    // Request 73 (value). The total sample count the host will process. Default: answers
+    // `value` unchanged.
     virtual std::int32_t applyTotalSampleCount(std::int32_t value);
 
-    // --- host identity ---
-    // Host services: vendor (32) and product (33) texts into `text`, vendor version (34),
-    // vendor-specific call (35), capability question (37, exactly 0 or 1), language (38).
+    // [host] Host identity.
+    // Host request 32: the host's vendor text into `text`. Truth; false without a host.
     virtual bool hostVendorText(char* text);
+    // Host request 33: the host's product text into `text`. Truth; false without a host.
     virtual bool hostProductText(char* text);
+    // Host request 34: the host's vendor version. Integer; 0 without a host.
     virtual std::intptr_t hostVendorVersion();
+    // Host request 35: a vendor-specific call with all four values. Integer; 0 without a host.
     virtual std::intptr_t hostVendorCall(std::int32_t index, std::intptr_t value, void* ptr, float opt);
+    // Host request 37: whether the host has a capability. 1 for a non-zero answer, else 0;
+    // 0 without a host.
     virtual std::int32_t hostSupports(const char* text);
+    // Host request 38: the host's language. Integer; 0 without a host.
     virtual std::intptr_t hostLanguage();
 
-    // --- declarations ---
+    // [effect] Declarations. Each sets its flag bit when on, clears it otherwise, and changes
+    // no other bit; the host is not told.
+    // flagInstrument (0x100); category and onActivate read it.
     virtual void declareInstrument(bool on);
+    // flagNoSoundInStop (0x200).
     virtual void declareNoSoundInStop(bool on);
-    // Request 52: the effect's tail in samples. Default: 0.
+
+    // [request] Request 52. The effect's tail in samples. Default: 0.
     virtual std::int32_t tailLength();
-    // Host service: the host's directory record (41).
+
+    // [host] Host request 41: the host's directory record. Pointer; null without a host.
     virtual void* hostDirectory();
 
-    // --- the effect's identity (requests 45, 47, 48, 49, 50, 51, 58, 35) ---
-    // Write at most 32 (effect name) or 64 (vendor, product) characters and a zero.
-    // Defaults: false, write nothing.
+    // [request] The effect's identity. Texts get at most effectNameLength (effect name) or
+    // vendorTextLength (vendor, product) characters and a zero.
+    // Request 45. Writes the effect's name. Default: false, writes nothing.
     virtual bool fillEffectName(char* text);
+    // Request 47. Writes the vendor's name. Default: false, writes nothing.
     virtual bool fillVendorText(char* text);
+    // Request 48. Writes the product's name. Default: false, writes nothing.
     virtual bool fillProductText(char* text);
+    // Request 49. The effect's vendor version. Default: 0.
     virtual std::int32_t vendorVersion();
+    // Request 50 (index, value, ptr, opt). A vendor-specific call. Default: 0.
     virtual std::int32_t vendorCall(std::int32_t index, std::int32_t value, void* ptr, float opt);
-    // Whether the effect has a capability. Default: 0 for every text.
+    // Request 51. Whether the effect has a capability; onActivate also asks it. Default: 0
+    // for every text.
     virtual std::int32_t supports(const char* capability);
-    // Default: 2400.
+    // Request 58. The interface version the effect was built for. Default: 2400.
     virtual std::int32_t interfaceVersion();
-    // 2 for an instrument, otherwise 0.
+    // Request 35. The effect's category. Default: 2 while flagInstrument is set, otherwise 0.
     virtual std::int32_t category();
 
-    // --- MIDI programs (requests 62-66) ---
+    // [request] MIDI programs.
+    // Request 62. Fills the host's record for a MIDI program name. Default: 0.
     virtual std::int32_t fillMidiProgramName(std::int32_t index, void* ptr);
-    virtual std::int32_t fillCurrentMidiProgram(std::int32_t index, void* ptr);  // default -1
+    // Request 63. Fills the host's record for the current MIDI program. Default: -1.
+    virtual std::int32_t fillCurrentMidiProgram(std::int32_t index, void* ptr);
+    // Request 64. Fills the host's record for a MIDI program category. Default: 0.
     virtual std::int32_t fillMidiProgramCategory(std::int32_t index, void* ptr);
+    // Request 65. Whether the MIDI programs changed. Default: false.
     virtual bool midiProgramsChanged(std::int32_t index);
+    // Request 66. Fills the host's record for a MIDI key name. Default: false.
     virtual bool fillMidiKeyName(std::int32_t index, void* ptr);
 
-    // --- editor-related host services (42, 15, 45, 46) ---
+    // [host] Editor support.
+    // Host request 42: asks the host to redraw its display. Truth; false without a host.
     virtual bool requestDisplayRefresh();
+    // Host request 15 (width as index, height as value): asks the host to resize the editor
+    // window. Truth; false without a host.
     virtual bool requestWindowSize(std::int32_t width, std::int32_t height);
+    // Host request 45: opens the host's file selector. Truth; false, sending nothing, for a
+    // null selector or without a host.
     virtual bool openHostFileSelector(void* selector);
+    // Host request 46: closes the host's file selector. Truth; false, sending nothing, for a
+    // null selector or without a host.
     virtual bool closeHostFileSelector(void* selector);
 
-    // Request 70: writes the next shell plug-in's name. Default: 0, writes nothing.
+    // [request] Request 70. Writes the next shell plug-in's name. Default: 0, writes nothing.
     virtual std::int32_t nextShellPlugin(char* name);
 
-    // --- speaker layouts (framework/speaker_layout.h): one heap block per layout, owned
-    // by the slot that holds it. Called by the effect itself, on whichever thread it uses. ---
-    // Releases what the slot holds, then fills it with a zeroed layout of `count` speakers.
-    // False, with the slot empty, for a negative count, one too large to address, or no memory.
+    // [effect] Speaker layouts (framework/speaker_layout.h): one heap block per layout, owned
+    // by the slot that holds it. matchSpeakerLayout calls the other three as virtual
+    // operations, so an effect's overrides take part in it.
+    // Fills the slot with a zeroed layout of `count` speakers and releases what it held.
+    // False, with the slot exactly as it was, for a null slot address, a negative count, one
+    // too large to address, or no memory.
     virtual bool allocSpeakerLayout(SpeakerLayout** layout, std::int32_t count);
     // Releases what the slot holds and empties it. Always true.
     virtual bool freeSpeakerLayout(SpeakerLayout** layout);
     // Copies one speaker; the name is cut to 63 characters and zero-padded. False for null.
     virtual bool copySpeakerInfo(SpeakerInfo* to, const SpeakerInfo* from);
     // Makes the slot hold a complete copy of `from` through the three operations above.
-    // False for a null source or a failed step; true, changing nothing, when the slot
-    // already holds `from` itself.
+    // False, with the slot exactly as it was, for a null slot address, a null source or a
+    // source count that allocSpeakerLayout refuses; false after a failed step; true,
+    // changing nothing, when the slot already holds `from` itself.
     virtual bool matchSpeakerLayout(SpeakerLayout** to, const SpeakerLayout* from);
 
-    // --- offline processing: host services (25-29) and requests 38-40 ---
+    // [host] Offline processing. False / 0 without a host.
+    // Host request 26 (flag as index, option as value, task as ptr): reads offline data. Truth.
     virtual bool hostOfflineRead(void* task, std::int32_t option, bool flag);
+    // Host request 27 (option as value, task as ptr): writes offline data. Truth.
     virtual bool hostOfflineWrite(void* task, std::int32_t option);
+    // Host request 25 (b as index, a as value, items as ptr): starts offline processing. Truth.
     virtual bool hostOfflineStart(void* items, std::int32_t a, std::int32_t b);
+    // Host request 28: the current offline pass. 1 for a non-zero answer, else 0.
     virtual std::int32_t hostOfflinePass();
+    // Host request 29: the current offline meta pass. 1 for a non-zero answer, else 0.
     virtual std::int32_t hostOfflineMetaPass();
+
+    // [request] Offline processing.
+    // Request 38 (ptr, value, index != 0). An offline notification. Default: false.
     virtual bool onOfflineNotify(void* ptr, std::int32_t value, bool flag);
+    // Request 39 (ptr, value). Prepares offline processing. Default: false.
     virtual bool onOfflinePrepare(void* ptr, std::int32_t value);
+    // Request 40 (ptr, value). Runs offline processing. Default: false.
     virtual bool onOfflineRun(void* ptr, std::int32_t value);
+    // [effect] Offline passes the effect needs. Default: 0.
     virtual std::int32_t offlinePassCount();
+    // [effect] Offline meta passes the effect needs. Default: 0.
     virtual std::int32_t offlineMetaPassCount();
 
-    // --- further host services ---
-    // Asks the host for events (6).
+    // [host] Events and tempo.
+    // Host request 6 (filter as value): asks the host for events. None; sends nothing without
+    // a host.
     virtual void requestEvents(std::int32_t filter);
-    // Tempo at a position (10), count of automatable parameters (11), quantization (12).
+    // Host request 10 (position as value): the tempo at a position. Integer; 0 without a host.
     virtual std::intptr_t hostTempoAt(std::int32_t position);
+    // Host request 11: the count of automatable parameters. Integer; 0 without a host.
     virtual std::intptr_t hostAutomatableCount();
+    // Host request 12: the host's parameter quantization. Integer; 0 without a host.
     virtual std::intptr_t hostParamQuantization();
 
-    // Extension points nothing in the system reaches.
-    virtual std::int32_t reservedValueOne();  // default 1
+    // [effect] Extension points. Default: 1; false.
+    virtual std::int32_t reservedValueOne();
     virtual bool reservedFlagA(std::int32_t argument);
 
-    // Host services: idle requested (14), neighbouring plug-ins (20, 21; the pin is not sent).
+    // [host] Neighbours.
+    // Host request 14: the effect wants idle time. Truth; false without a host.
     virtual bool requestIdle();
+    // Host request 20: the previous plug-in's record (the pin is not sent). Pointer; null
+    // without a host.
     virtual EffectRecord* hostPreviousPlug(std::int32_t pin);
+    // Host request 21: the next plug-in's record (the pin is not sent). Pointer; null
+    // without a host.
     virtual EffectRecord* hostNextPlug(std::int32_t pin);
 
+    // [effect] Extension points: connection notes. Default: nothing.
     virtual void onInputConnected(std::int32_t first, std::int32_t second);
     virtual void onOutputConnected(std::int32_t first, std::int32_t second);
 
-    // Host service: replacing or accumulating (22).
+    // [host] Host request 22: whether the host replaces or accumulates. Integer; 0 without
+    // a host.
     virtual std::intptr_t hostReplaceOrAccumulate();
 
+    // [effect] Declarations, as above: flagAsync (0x400), flagExternalBuffer (0x800).
     virtual void declareAsync(bool on);
     virtual void declareExternalBuffer(bool on);
+    // [effect] Extension points. Default: 0.
     virtual std::int32_t reservedValueA();
     virtual std::int32_t reservedValueB();
 
-    // Host services: output sample rate (30), the host's speaker layouts (49, 31), windows (39, 40).
+    // [host] Output and windows.
+    // Host request 30 (rate as opt): the output sample rate the effect wants. None; sends
+    // nothing without a host.
     virtual void requestOutputSampleRate(float rate);
+    // Host request 49: the host's input speaker layout. Pointer; null without a host.
     virtual SpeakerLayout* hostInputSpeakerLayout();
+    // Host request 31: the host's output speaker layout. Pointer; null without a host.
     virtual SpeakerLayout* hostOutputSpeakerLayout();
+    // Host request 39: opens a window the description gives. Pointer; null without a host.
     virtual void* hostOpenWindow(void* description);
+    // Host request 40: closes that window. Truth; false without a host.
     virtual bool hostCloseWindow(void* description);
 
-    // Stores both settings directly, without calling applyBlockSize or applySampleRate.
+    // [effect] Stores both settings directly, without calling applyBlockSize or
+    // applySampleRate.
     virtual void applyBlockSizeAndRate(std::int32_t blockSize, float sampleRate);
 
+    // [effect] Extension points. Default: false; 0; false; 0; false.
     virtual bool reservedFlagB(std::int32_t argument);
     virtual std::int32_t reservedValueC();
     virtual bool reservedFlagC(std::int32_t first, std::int32_t second);
     virtual std::int32_t reservedValueD();
     virtual bool reservedFlagD();
 
-    // Host service: hands the host a chunk file record (48); false for null.
+    // [host] Host request 48: hands the host a chunk file record. Truth; false, sending
+    // nothing, for null or without a host.
     virtual bool hostChunkFile(void* data);
 
-    // Sends a block of events to the host (8); true only for the answer 1.
+    // [host] Host request 8: sends a block of events to the host. Exactly one; false without
+    // a host. Not virtual.
     bool sendEventsToHost(EventBlock* events);
 };

@@ -1,8 +1,7 @@
-// The extended host services. Each tests hostCallback, sends exactly one host request with
-// 0, null or 0.0 for the arguments it does not use, and converts the answer by its kind:
-// integer (unchanged; 0 without a host), truth (non-zero; false), exact one (only 1 is true),
-// pointer (pointerFromAnswer; null), refresh (keeps the stored value unless the answer is
-// positive) or none (answer ignored; nothing sent without a host).
+// The extended host services. Each sends exactly one host request through the helper named
+// after the kind of its answer (AudioEffect's askHost* and tellHost), with 0, null or 0.0 for
+// the arguments it does not use; without a host each sends nothing and gives its kind's
+// fallback. Refreshes keep the stored value unless the answer is positive.
 #include <limits>
 
 #include "framework/audio_effect_x.h"
@@ -20,213 +19,177 @@ void AudioEffectX::onActivate() {
 }
 
 bool AudioEffectX::announceEditStart(std::int32_t index) {
-    return hostCallback != nullptr && callHost(hostReqEditStart, index) != 0;
+    return askHostTruth(hostReqEditStart, index);
 }
 
 bool AudioEffectX::announceEditEnd(std::int32_t index) {
-    return hostCallback != nullptr && callHost(hostReqEditEnd, index) != 0;
+    return askHostTruth(hostReqEditEnd, index);
 }
 
 bool AudioEffectX::announceIoChange() {
-    return hostCallback != nullptr && callHost(hostReqIoChanged) != 0;
+    return askHostTruth(hostReqIoChanged);
 }
 
 float AudioEffectX::refreshSampleRate() {
-    if (hostCallback != nullptr) {
-        const std::intptr_t answer = callHost(hostReqSampleRate);
-        if (answer > 0) {
-            currentSampleRate = static_cast<float>(answer);
-        }
+    const std::intptr_t answer = askHostInteger(hostReqSampleRate);
+    if (answer > 0) {
+        currentSampleRate = static_cast<float>(answer);
     }
     return currentSampleRate;
 }
 
 std::int32_t AudioEffectX::refreshBlockSize() {
-    if (hostCallback != nullptr) {
-        // Only a positive size that fits the stored field replaces it; on 64-bit hosts a
-        // wider answer would otherwise be cut to an arbitrary, possibly negative, size.
-        const std::intptr_t answer = callHost(hostReqBlockSize);
-        if (answer > 0 && answer <= std::numeric_limits<std::int32_t>::max()) {
-            currentBlockSize = static_cast<std::int32_t>(answer);
-        }
+    // Only a positive size that fits the stored field replaces it; on 64-bit hosts a wider
+    // answer would otherwise be cut to an arbitrary, possibly negative, size.
+    const std::intptr_t answer = askHostInteger(hostReqBlockSize);
+    if (answer > 0 && answer <= std::numeric_limits<std::int32_t>::max()) {
+        currentBlockSize = static_cast<std::int32_t>(answer);
     }
     return currentBlockSize;
 }
 
 std::intptr_t AudioEffectX::hostInputLatency() {
-    return hostCallback != nullptr ? callHost(hostReqInputLatency) : 0;
+    return askHostInteger(hostReqInputLatency);
 }
 
 std::intptr_t AudioEffectX::hostOutputLatency() {
-    return hostCallback != nullptr ? callHost(hostReqOutputLatency) : 0;
+    return askHostInteger(hostReqOutputLatency);
 }
 
 TimeInfo* AudioEffectX::hostTimeInfo(std::int32_t filter) {
-    if (hostCallback == nullptr) {
-        return nullptr;
-    }
-    const std::intptr_t answer = callHost(hostReqTimeInfo, 0, filter);
-    return pointerFromAnswer<TimeInfo>(&answer);
+    return askHostPointer<TimeInfo>(hostReqTimeInfo, 0, filter);
 }
 
 std::intptr_t AudioEffectX::hostProcessLevel() {
-    return hostCallback != nullptr ? callHost(hostReqProcessLevel) : 0;
+    return askHostInteger(hostReqProcessLevel);
 }
 
 std::intptr_t AudioEffectX::hostAutomationState() {
-    return hostCallback != nullptr ? callHost(hostReqAutomationState) : 0;
+    return askHostInteger(hostReqAutomationState);
 }
 
 bool AudioEffectX::hostVendorText(char* text) {
-    return hostCallback != nullptr && callHost(hostReqVendorText, 0, 0, text) != 0;
+    return askHostTruth(hostReqVendorText, 0, 0, text);
 }
 
 bool AudioEffectX::hostProductText(char* text) {
-    return hostCallback != nullptr && callHost(hostReqProductText, 0, 0, text) != 0;
+    return askHostTruth(hostReqProductText, 0, 0, text);
 }
 
 std::intptr_t AudioEffectX::hostVendorVersion() {
-    return hostCallback != nullptr ? callHost(hostReqVendorVersion) : 0;
+    return askHostInteger(hostReqVendorVersion);
 }
 
 std::intptr_t AudioEffectX::hostVendorCall(std::int32_t index, std::intptr_t value, void* ptr, float opt) {
-    return hostCallback != nullptr ? callHost(hostReqVendorCall, index, value, ptr, opt) : 0;
+    return askHostInteger(hostReqVendorCall, index, value, ptr, opt);
 }
 
 std::int32_t AudioEffectX::hostSupports(const char* text) {
     // The host's text argument is untyped; the text itself is only read.
-    return hostCallback != nullptr && callHost(hostReqSupports, 0, 0, const_cast<char*>(text)) != 0 ? 1 : 0;
+    return askHostTruth(hostReqSupports, 0, 0, const_cast<char*>(text)) ? 1 : 0;
 }
 
 std::intptr_t AudioEffectX::hostLanguage() {
-    return hostCallback != nullptr ? callHost(hostReqLanguage) : 0;
+    return askHostInteger(hostReqLanguage);
 }
 
 void* AudioEffectX::hostDirectory() {
-    if (hostCallback == nullptr) {
-        return nullptr;
-    }
-    const std::intptr_t answer = callHost(hostReqDirectory);
-    return pointerFromAnswer<void>(&answer);
+    return askHostPointer<void>(hostReqDirectory);
 }
 
 bool AudioEffectX::requestDisplayRefresh() {
-    return hostCallback != nullptr && callHost(hostReqUpdateDisplay) != 0;
+    return askHostTruth(hostReqUpdateDisplay);
 }
 
 bool AudioEffectX::requestWindowSize(std::int32_t width, std::int32_t height) {
-    return hostCallback != nullptr && callHost(hostReqSizeWindow, width, height) != 0;
+    return askHostTruth(hostReqSizeWindow, width, height);
 }
 
 bool AudioEffectX::openHostFileSelector(void* selector) {
-    return hostCallback != nullptr && selector != nullptr && callHost(hostReqOpenFileSelector, 0, 0, selector) != 0;
+    return selector != nullptr && askHostTruth(hostReqOpenFileSelector, 0, 0, selector);
 }
 
 bool AudioEffectX::closeHostFileSelector(void* selector) {
-    return hostCallback != nullptr && selector != nullptr && callHost(hostReqCloseFileSelector, 0, 0, selector) != 0;
+    return selector != nullptr && askHostTruth(hostReqCloseFileSelector, 0, 0, selector);
 }
 
 bool AudioEffectX::hostOfflineRead(void* task, std::int32_t option, bool flag) {
-    return hostCallback != nullptr && callHost(hostReqOfflineRead, flag ? 1 : 0, option, task) != 0;
+    return askHostTruth(hostReqOfflineRead, flag ? 1 : 0, option, task);
 }
 
 bool AudioEffectX::hostOfflineWrite(void* task, std::int32_t option) {
-    return hostCallback != nullptr && callHost(hostReqOfflineWrite, 0, option, task) != 0;
+    return askHostTruth(hostReqOfflineWrite, 0, option, task);
 }
 
 bool AudioEffectX::hostOfflineStart(void* items, std::int32_t a, std::int32_t b) {
-    return hostCallback != nullptr && callHost(hostReqOfflineStart, b, a, items) != 0;
+    return askHostTruth(hostReqOfflineStart, b, a, items);
 }
 
 std::int32_t AudioEffectX::hostOfflinePass() {
-    return hostCallback != nullptr && callHost(hostReqOfflinePass) != 0 ? 1 : 0;
+    return askHostTruth(hostReqOfflinePass) ? 1 : 0;
 }
 
 std::int32_t AudioEffectX::hostOfflineMetaPass() {
-    return hostCallback != nullptr && callHost(hostReqOfflineMetaPass) != 0 ? 1 : 0;
+    return askHostTruth(hostReqOfflineMetaPass) ? 1 : 0;
 }
 
 void AudioEffectX::requestEvents(std::int32_t filter) {
-    if (hostCallback != nullptr) {
-        callHost(hostReqWantEvents, 0, filter);
-    }
+    tellHost(hostReqWantEvents, 0, filter);
 }
 
 std::intptr_t AudioEffectX::hostTempoAt(std::int32_t position) {
-    return hostCallback != nullptr ? callHost(hostReqTempoAt, 0, position) : 0;
+    return askHostInteger(hostReqTempoAt, 0, position);
 }
 
 std::intptr_t AudioEffectX::hostAutomatableCount() {
-    return hostCallback != nullptr ? callHost(hostReqAutomatableCount) : 0;
+    return askHostInteger(hostReqAutomatableCount);
 }
 
 std::intptr_t AudioEffectX::hostParamQuantization() {
-    return hostCallback != nullptr ? callHost(hostReqParamQuantization) : 0;
+    return askHostInteger(hostReqParamQuantization);
 }
 
 bool AudioEffectX::requestIdle() {
-    return hostCallback != nullptr && callHost(hostReqNeedIdle) != 0;
+    return askHostTruth(hostReqNeedIdle);
 }
 
 // The pin is accepted for symmetry with the host's interface but never sent.
 EffectRecord* AudioEffectX::hostPreviousPlug(std::int32_t /*pin*/) {
-    if (hostCallback == nullptr) {
-        return nullptr;
-    }
-    const std::intptr_t answer = callHost(hostReqPreviousPlug);
-    return pointerFromAnswer<EffectRecord>(&answer);
+    return askHostPointer<EffectRecord>(hostReqPreviousPlug);
 }
 
 EffectRecord* AudioEffectX::hostNextPlug(std::int32_t /*pin*/) {
-    if (hostCallback == nullptr) {
-        return nullptr;
-    }
-    const std::intptr_t answer = callHost(hostReqNextPlug);
-    return pointerFromAnswer<EffectRecord>(&answer);
+    return askHostPointer<EffectRecord>(hostReqNextPlug);
 }
 
 std::intptr_t AudioEffectX::hostReplaceOrAccumulate() {
-    return hostCallback != nullptr ? callHost(hostReqReplaceOrAccumulate) : 0;
+    return askHostInteger(hostReqReplaceOrAccumulate);
 }
 
 void AudioEffectX::requestOutputSampleRate(float rate) {
-    if (hostCallback != nullptr) {
-        callHost(hostReqOutputSampleRate, 0, 0, nullptr, rate);
-    }
+    tellHost(hostReqOutputSampleRate, 0, 0, nullptr, rate);
 }
 
 SpeakerLayout* AudioEffectX::hostInputSpeakerLayout() {
-    if (hostCallback == nullptr) {
-        return nullptr;
-    }
-    const std::intptr_t answer = callHost(hostReqInputSpeakerLayout);
-    return pointerFromAnswer<SpeakerLayout>(&answer);
+    return askHostPointer<SpeakerLayout>(hostReqInputSpeakerLayout);
 }
 
 SpeakerLayout* AudioEffectX::hostOutputSpeakerLayout() {
-    if (hostCallback == nullptr) {
-        return nullptr;
-    }
-    const std::intptr_t answer = callHost(hostReqOutputSpeakerLayout);
-    return pointerFromAnswer<SpeakerLayout>(&answer);
+    return askHostPointer<SpeakerLayout>(hostReqOutputSpeakerLayout);
 }
 
 void* AudioEffectX::hostOpenWindow(void* description) {
-    if (hostCallback == nullptr) {
-        return nullptr;
-    }
-    const std::intptr_t answer = callHost(hostReqOpenWindow, 0, 0, description);
-    return pointerFromAnswer<void>(&answer);
+    return askHostPointer<void>(hostReqOpenWindow, 0, 0, description);
 }
 
 bool AudioEffectX::hostCloseWindow(void* description) {
-    return hostCallback != nullptr && callHost(hostReqCloseWindow, 0, 0, description) != 0;
+    return askHostTruth(hostReqCloseWindow, 0, 0, description);
 }
 
 bool AudioEffectX::hostChunkFile(void* data) {
-    return hostCallback != nullptr && data != nullptr && callHost(hostReqChunkFile, 0, 0, data) != 0;
+    return data != nullptr && askHostTruth(hostReqChunkFile, 0, 0, data);
 }
 
 bool AudioEffectX::sendEventsToHost(EventBlock* events) {
-    return hostCallback != nullptr && callHost(hostReqSendEvents, 0, 0, events) == 1;
+    return askHostExactlyOne(hostReqSendEvents, 0, 0, events);
 }

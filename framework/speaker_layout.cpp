@@ -21,6 +21,12 @@ constexpr std::int32_t speakerNameLength = sizeof(SpeakerInfo::name) - 1;
 constexpr std::size_t largestSpeakerCount =
     (std::numeric_limits<std::size_t>::max() - speakerLayoutHeaderSize) / speakerInfoSize;
 
+// A count from the host is not trusted: a negative one, or one whose size wraps around,
+// would give a block shorter than the speakers that matchSpeakerLayout then writes.
+bool countFits(std::int32_t count) {
+    return count >= 0 && static_cast<std::size_t>(count) <= largestSpeakerCount;
+}
+
 void releaseBlock(SpeakerLayout*& layout) {
     ::operator delete(static_cast<void*>(layout));
     layout = nullptr;
@@ -29,23 +35,20 @@ void releaseBlock(SpeakerLayout*& layout) {
 }  // namespace
 
 bool AudioEffectX::allocSpeakerLayout(SpeakerLayout** layout, std::int32_t count) {
-    if (layout == nullptr) {
+    if (layout == nullptr || !countFits(count)) {
         return false;
     }
-    if (*layout != nullptr) {
-        releaseBlock(*layout);
-    }
-    // A count from the host is not trusted: a negative one, or one whose size wraps around,
-    // would give a block shorter than the speakers that matchSpeakerLayout then writes.
-    if (count < 0 || static_cast<std::size_t>(count) > largestSpeakerCount) {
-        return false;
-    }
+    // The new block is in hand before the old one goes, so a failed allocation leaves the
+    // slot's layout as it was.
     const std::size_t size = speakerLayoutHeaderSize + speakerInfoSize * static_cast<std::size_t>(count);
     void* block = ::operator new(size, std::nothrow);
     if (block == nullptr) {
         return false;
     }
     std::memset(block, 0, size);
+    if (*layout != nullptr) {
+        releaseBlock(*layout);
+    }
     *layout = static_cast<SpeakerLayout*>(block);
     (*layout)->count = count;
     return true;
@@ -75,18 +78,17 @@ bool AudioEffectX::copySpeakerInfo(SpeakerInfo* to, const SpeakerInfo* from) {
 }
 
 bool AudioEffectX::matchSpeakerLayout(SpeakerLayout** to, const SpeakerLayout* from) {
-    if (from == nullptr) {
+    // A request that cannot succeed is refused before anything is released: the slot keeps
+    // the layout it had.
+    if (to == nullptr || from == nullptr || !countFits(from->count)) {
         return false;
     }
     // The slot already holds this very layout: releasing it first would leave nothing
     // to copy from, and it is already a complete copy of itself.
-    if (to != nullptr && *to == from) {
+    if (*to == from) {
         return true;
     }
-    if (!freeSpeakerLayout(to)) {
-        return false;
-    }
-    if (to == nullptr || !allocSpeakerLayout(to, from->count) || *to == nullptr) {
+    if (!freeSpeakerLayout(to) || !allocSpeakerLayout(to, from->count) || *to == nullptr) {
         return false;
     }
     SpeakerLayout& copy = **to;

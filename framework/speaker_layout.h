@@ -16,15 +16,15 @@ struct SpeakerInfo {
     float value2;
     float value3;
     float value4;
-    char name[64];                // zero-terminated, at most 63 characters
-    std::int32_t type;            // speaker type code
+    char name[64];      // zero-terminated, at most 63 characters
+    std::int32_t type;  // speaker type code
     std::uint8_t reserved[28];
 };
 
 // The header of an arrangement; the speakers follow it in the same block.
 struct SpeakerLayout {
-    std::int32_t type;    // arrangement type code; 0 after allocation
-    std::int32_t count;   // number of SpeakerInfo records that follow
+    std::int32_t type;   // arrangement type code; 0 after allocation
+    std::int32_t count;  // number of SpeakerInfo records that follow
 
     // Speaker i, right after the header. The caller keeps i in 0..count-1.
     SpeakerInfo& speaker(std::int32_t i) {

@@ -27,13 +27,13 @@ std::vector<std::string> recordProblems(const EffectRecord& record);
 // The nominal size of each kind of text, terminating zero included: the bound the interface
 // names. Plug-ins often write longer texts, and real hosts hand buffers far larger than these.
 namespace textCapacity {
-inline constexpr std::size_t paramTitle = 9;
-inline constexpr std::size_t paramUnit = 9;
-inline constexpr std::size_t paramValueText = 9;
-inline constexpr std::size_t programName = 25;
-inline constexpr std::size_t effectName = 33;
-inline constexpr std::size_t vendorText = 65;
-inline constexpr std::size_t productText = 65;
+inline constexpr std::size_t paramTitle = paramTextLength + 1;
+inline constexpr std::size_t paramUnit = paramTextLength + 1;
+inline constexpr std::size_t paramValueText = paramTextLength + 1;
+inline constexpr std::size_t programName = programNameLength + 1;
+inline constexpr std::size_t effectName = effectNameLength + 1;
+inline constexpr std::size_t vendorText = vendorTextLength + 1;
+inline constexpr std::size_t productText = vendorTextLength + 1;
 // What this host hands for any text in its everyday (host) profile, as real hosts do.
 inline constexpr std::size_t host = 256;
 }  // namespace textCapacity

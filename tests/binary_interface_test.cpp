@@ -27,9 +27,7 @@ protected:
         return record;
     }
 
-    static void close(EffectRecord* record) {
-        EXPECT_EQ(record->dispatchEntry(record, 1, 0, 0, nullptr, 0.0F), 1);
-    }
+    static void close(EffectRecord* record) { EXPECT_EQ(record->dispatchEntry(record, 1, 0, 0, nullptr, 0.0F), 1); }
 
     PluginLibrary library{pluginPath};
     PluginEntry entry = nullptr;

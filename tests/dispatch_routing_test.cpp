@@ -116,9 +116,7 @@ public:
         return log.add("fillProgramNameAt", v, i, t), truthAnswer;
     }
     bool fillInputPinInfo(std::int32_t i, void* p) override { return log.add("fillInputPinInfo", i, p), truthAnswer; }
-    bool fillOutputPinInfo(std::int32_t i, void* p) override {
-        return log.add("fillOutputPinInfo", i, p), truthAnswer;
-    }
+    bool fillOutputPinInfo(std::int32_t i, void* p) override { return log.add("fillOutputPinInfo", i, p), truthAnswer; }
     std::int32_t category() override { return log.add("category"), numberAnswer; }
     bool onOfflineNotify(void* p, std::int32_t v, bool f) override {
         return log.add("onOfflineNotify", p, v, f), truthAnswer;
@@ -263,17 +261,25 @@ TEST(DispatchRoutingTest, EveryCodeReachesOneOperationWithItsArgumentsAndAnswers
                 const std::string call = route != nullptr ? route->call : "";
                 const Answer kind = route != nullptr ? route->answer : Answer::zero;
                 if (call.empty()) {
-                    EXPECT_TRUE(effect.log.calls.empty()) << "request " << request << " called "
-                                                          << effect.log.calls.front();
+                    EXPECT_TRUE(effect.log.calls.empty())
+                        << "request " << request << " called " << effect.log.calls.front();
                 } else {
                     ASSERT_EQ(effect.log.calls.size(), 1U) << "request " << request;
                     EXPECT_EQ(effect.log.calls[0], call) << "request " << request;
                 }
                 switch (kind) {
-                case Answer::zero: EXPECT_EQ(answer, 0) << "request " << request; break;
-                case Answer::truth: EXPECT_EQ(answer, truth ? 1 : 0) << "request " << request; break;
-                case Answer::number: EXPECT_EQ(answer, number) << "request " << request; break;
-                case Answer::identify: EXPECT_EQ(answer, 0x4E764566) << "request " << request; break;
+                case Answer::zero:
+                    EXPECT_EQ(answer, 0) << "request " << request;
+                    break;
+                case Answer::truth:
+                    EXPECT_EQ(answer, truth ? 1 : 0) << "request " << request;
+                    break;
+                case Answer::number:
+                    EXPECT_EQ(answer, number) << "request " << request;
+                    break;
+                case Answer::identify:
+                    EXPECT_EQ(answer, 0x4E764566) << "request " << request;
+                    break;
                 }
             }
         }
@@ -370,11 +376,11 @@ TEST(DispatchRoutingTest, KeyStrokesCarryIndexLowByteOfValueAndTruncatedOption) 
         {97, 0x141, -1.0F, 97, 0x41, 255},
         {-5, -1, 0.99F, -5, 0xFF, 0},
         {0x12345678, 0x1FF, 511.0F, 0x12345678, 0xFF, 255},
-        {0, 0, -2.5F, 0, 0, 254},                       // toward zero: -2
-        {0, 0, 2147483520.0F, 0, 0, 0x80},              // largest float below 2^31
-        {0, 0, -2147483648.0F, 0, 0, 0},                // the lowest 32-bit integer, in range
-        {0, 0, 2147483648.0F, 0, 0, 0},                 // out of range
-        {0, 0, -2147483904.0F, 0, 0, 0},                // out of range below
+        {0, 0, -2.5F, 0, 0, 254},           // toward zero: -2
+        {0, 0, 2147483520.0F, 0, 0, 0x80},  // largest float below 2^31
+        {0, 0, -2147483648.0F, 0, 0, 0},    // the lowest 32-bit integer, in range
+        {0, 0, 2147483648.0F, 0, 0, 0},     // out of range
+        {0, 0, -2147483904.0F, 0, 0, 0},    // out of range below
         {0, 0, nan, 0, 0, 0},
         {0, 0, inf, 0, 0, 0},
         {0, 0, -inf, 0, 0, 0},
@@ -421,44 +427,6 @@ TEST(DispatchRoutingTest, UnhandledCodesGoToTheBaseImplementationDirectly) {
         EXPECT_EQ(effect.entries, 1) << "request " << request;
         EXPECT_EQ(answer, request == 22 ? 0x4E764566 : 0) << "request " << request;
     }
-}
-
-// An AudioEffectX that overrides nothing but the sound.
-class PlainEffect : public AudioEffectX {
-public:
-    PlainEffect() : AudioEffectX(nullptr, 1, 7) {}
-    void processFloatBlock(float**, float**, std::int32_t) override {}
-    void applySampleRate(float) override { ++overridesCalled; }
-    void applyBlockSize(std::int32_t) override { ++overridesCalled; }
-    int overridesCalled = 0;
-};
-
-TEST(ExtendedDefaultsTest, IdentityDefaultsAnswerZeroAndWriteNothing) {
-    PlainEffect effect;
-    char text[80];
-    std::memset(text, 'x', sizeof text);
-    for (const std::int32_t request : {reqEffectName, reqVendorText, reqProductText, reqVendorVersion}) {
-        EXPECT_EQ(effect.dispatch(request, 0, 0, text, 0.0F), 0) << "request " << request;
-    }
-    EXPECT_EQ(std::string(text, sizeof text), std::string(sizeof text, 'x'));
-}
-
-TEST(ExtendedDefaultsTest, CategoryFollowsTheInstrumentFlagAndSettingsStoreDirectly) {
-    PlainEffect effect;
-    EffectRecord& r = *effect.record();
-    EXPECT_EQ(effect.dispatch(reqCategory, 0, 0, nullptr, 0.0F), 0);
-    r.flags = 0x1FFF & ~flagInstrument;
-    EXPECT_EQ(effect.dispatch(reqCategory, 0, 0, nullptr, 0.0F), 0) << "no other flag counts";
-    effect.declareInstrument(true);
-    EXPECT_EQ(r.flags, 0x1FFF);
-    EXPECT_EQ(effect.dispatch(reqCategory, 0, 0, nullptr, 0.0F), 2);
-    effect.declareInstrument(false);
-    EXPECT_EQ(effect.dispatch(reqCategory, 0, 0, nullptr, 0.0F), 0);
-
-    effect.applyBlockSizeAndRate(256, 96000.0F);
-    EXPECT_EQ(effect.blockSize(), 256);
-    EXPECT_EQ(effect.sampleRate(), 96000.0F);
-    EXPECT_EQ(effect.overridesCalled, 0);
 }
 
 }  // namespace

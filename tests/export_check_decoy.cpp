@@ -2,7 +2,9 @@
 // Windows, imports the compiler's runtime DLLs instead of carrying them.
 #include <stdexcept>
 
-extern "C" void* VSTPluginMain(void*) { return nullptr; }
+extern "C" void* VSTPluginMain(void*) {
+    return nullptr;
+}
 
 extern "C" int decoyExtra(int value) {
     if (value < 0) {

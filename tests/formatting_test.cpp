@@ -1,5 +1,5 @@
-// Value-to-text formatting and the bounded text copies: the texts of the examples, the
-// out-of-range and not-a-number texts, and the bound (a zero at maxLength, nothing beyond).
+// Value-to-text formatting: the texts of the examples, the out-of-range and not-a-number
+// texts, and the bound (a zero at maxLength, nothing beyond).
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -28,11 +28,21 @@ enum class Format { decibels, hertz, milliseconds, floating, integer };
 void runFormat(PlainEffect& effect, Format format, double value, char* text, std::int32_t maxLength) {
     const auto single = static_cast<float>(value);
     switch (format) {
-    case Format::decibels: effect.formatDecibels(single, text, maxLength); break;
-    case Format::hertz: effect.formatHertz(single, text, maxLength); break;
-    case Format::milliseconds: effect.formatMilliseconds(single, text, maxLength); break;
-    case Format::floating: effect.formatFloat(single, text, maxLength); break;
-    case Format::integer: effect.formatInteger(static_cast<std::int32_t>(value), text, maxLength); break;
+    case Format::decibels:
+        effect.formatDecibels(single, text, maxLength);
+        break;
+    case Format::hertz:
+        effect.formatHertz(single, text, maxLength);
+        break;
+    case Format::milliseconds:
+        effect.formatMilliseconds(single, text, maxLength);
+        break;
+    case Format::floating:
+        effect.formatFloat(single, text, maxLength);
+        break;
+    case Format::integer:
+        effect.formatInteger(static_cast<std::int32_t>(value), text, maxLength);
+        break;
     }
 }
 
@@ -55,6 +65,7 @@ std::string formatted(PlainEffect& effect, Format format, double value, std::int
 
 TEST(FormattingTest, FloatTextsCutTheirDecimals) {
     PlainEffect effect;
+    // clang-format off
     const struct {
         double value;
         const char* text;
@@ -70,6 +81,7 @@ TEST(FormattingTest, FloatTextsCutTheirDecimals) {
         {-std::numeric_limits<double>::infinity(), "Huge!"},
         {std::numeric_limits<double>::quiet_NaN(), "NaN"},
     };
+    // clang-format on
     for (const auto& example : examples) {
         EXPECT_EQ(formatted(effect, Format::floating, example.value), example.text) << example.value;
     }
@@ -89,6 +101,9 @@ TEST(FormattingTest, LevelsFrequenciesAndDurationsGoThroughFormatFloat) {
     EXPECT_EQ(formatted(effect, Format::hertz, 0.0), "0.000000");
     EXPECT_EQ(formatted(effect, Format::milliseconds, 441.0), "10.00000");
     EXPECT_EQ(formatted(effect, Format::milliseconds, 44100.0), "1000.000");
+    // samples x 1000 is formed in double: 417022.0032 ms-samples, where the float product
+    // 417022 would read "9.456280".
+    EXPECT_EQ(formatted(effect, Format::milliseconds, 417.022), "9.456281");
 
     // Both follow the sample rate the host set.
     effect.applySampleRate(48000.0F);
@@ -107,6 +122,7 @@ TEST(FormattingTest, LevelsFrequenciesAndDurationsGoThroughFormatFloat) {
 
 TEST(FormattingTest, IntegerTexts) {
     PlainEffect effect;
+    // clang-format off
     const struct {
         std::int32_t value;
         const char* text;
@@ -123,6 +139,7 @@ TEST(FormattingTest, IntegerTexts) {
         {-1000000000, "Huge!"},
         {std::numeric_limits<std::int32_t>::min(), "Huge!"},
     };
+    // clang-format on
     for (const auto& example : examples) {
         EXPECT_EQ(formatted(effect, Format::integer, example.value), example.text) << example.value;
     }
@@ -131,6 +148,7 @@ TEST(FormattingTest, IntegerTexts) {
 
 TEST(FormattingTest, EveryTextIsCutAtMaxLength) {
     PlainEffect effect;
+    // clang-format off
     const struct {
         Format format;
         std::vector<double> values;
@@ -141,6 +159,7 @@ TEST(FormattingTest, EveryTextIsCutAtMaxLength) {
         {Format::hertz, {0.0, 441.0, 0.5}},
         {Format::milliseconds, {441.0, 1e9}},
     };
+    // clang-format on
     for (const auto& each : cases) {
         for (const double value : each.values) {
             const std::string full = formatted(effect, each.format, value, 40);
@@ -162,56 +181,6 @@ TEST(FormattingTest, EveryTextIsCutAtMaxLength) {
     for (const char c : buffer) {
         EXPECT_EQ(c, canary);
     }
-}
-
-TEST(BoundedTextTest, CopyPadsAndAppendCutsWithoutWritingPastTheBound) {
-    char buffer[40];
-    std::memset(buffer, canary, sizeof buffer);
-    copyBounded(buffer, "abcdefghijklmnopqrstuvwxyz0123", 24);
-    EXPECT_EQ(std::string(buffer), "abcdefghijklmnopqrstuvwx");
-    EXPECT_EQ(buffer[25], canary);
-
-    std::memset(buffer, canary, sizeof buffer);
-    copyBounded(buffer, "Default", 24);
-    EXPECT_EQ(std::string(buffer), "Default");
-    for (int i = 7; i <= 24; ++i) {
-        EXPECT_EQ(buffer[i], '\0') << i;
-    }
-    EXPECT_EQ(buffer[25], canary);
-
-    std::memset(buffer, canary, sizeof buffer);
-    std::memcpy(buffer, "1234", 5);
-    EXPECT_EQ(appendBounded(buffer, "abc", 5), buffer);
-    EXPECT_EQ(std::string(buffer), "1234a");
-    EXPECT_EQ(buffer[6], canary);
-
-    // Between the new end and position n nothing is written; position n gets a zero.
-    std::memset(buffer, canary, sizeof buffer);
-    std::memcpy(buffer, "ab", 3);
-    appendBounded(buffer, "c", 10);
-    EXPECT_EQ(std::string(buffer), "abc");
-    for (int i = 4; i < 10; ++i) {
-        EXPECT_EQ(buffer[i], canary) << i;
-    }
-    EXPECT_EQ(buffer[10], '\0');
-    EXPECT_EQ(buffer[11], canary);
-
-    // A destination without a zero in its first n characters is cut at n.
-    std::memset(buffer, 'x', sizeof buffer);
-    appendBounded(buffer, "yz", 3);
-    EXPECT_EQ(std::string(buffer), "xxx");
-
-    // Null texts and negative bounds write nothing; a null source counts as empty.
-    std::memset(buffer, canary, sizeof buffer);
-    EXPECT_EQ(copyBounded(nullptr, "abc", 3), nullptr);
-    EXPECT_EQ(appendBounded(nullptr, "abc", 3), nullptr);
-    copyBounded(buffer, "abc", -1);
-    appendBounded(buffer, "abc", -1);
-    EXPECT_EQ(buffer[0], canary);
-    copyBounded(buffer, nullptr, 2);
-    EXPECT_EQ(buffer[0], '\0');
-    EXPECT_EQ(buffer[2], '\0');
-    EXPECT_EQ(buffer[3], canary);
 }
 
 }  // namespace

@@ -81,16 +81,24 @@ protected:
 // pass. Codes not listed answer 0.
 std::intptr_t expectedAnswer(std::int32_t request, std::intptr_t value) {
     switch (request) {
-    case reqIdentify: return 0x4E764566;  // 'NvEf'
-    case reqParamAutomatable: return 1;
+    case reqIdentify:
+        return 0x4E764566;  // 'NvEf'
+    case reqParamAutomatable:
+        return 1;
     case reqEffectName:
     case reqVendorText:
-    case reqProductText: return 1;
-    case reqVendorVersion: return 1000;
-    case reqInterfaceVersion: return 2400;
-    case reqCurrentMidiProgram: return -1;
-    case reqTotalSampleCount: return value;
-    default: return 0;
+    case reqProductText:
+        return 1;
+    case reqVendorVersion:
+        return 1000;
+    case reqInterfaceVersion:
+        return 2400;
+    case reqCurrentMidiProgram:
+        return -1;
+    case reqTotalSampleCount:
+        return value;
+    default:
+        return 0;
     }
 }
 
@@ -111,8 +119,7 @@ TEST_F(HostViewTest, EveryRequestCodeAnswersAsTheTableSays) {
                 sentValue = reinterpret_cast<std::intptr_t>(&slotIn);
                 ptr = &slotOut;
             }
-            const std::intptr_t expected =
-                request == reqGetSpeakerLayout ? 0 : expectedAnswer(request, value);
+            const std::intptr_t expected = request == reqGetSpeakerLayout ? 0 : expectedAnswer(request, value);
             EXPECT_EQ(send(request, 0, sentValue, ptr, 0.0F), expected) << "request " << request << " value " << value;
             if (request == reqGetSpeakerLayout) {
                 EXPECT_EQ(slotIn, nullptr);
@@ -143,8 +150,8 @@ TEST_F(HostViewTest, TextBuffersGetExactlyTheirBytes) {
     EXPECT_EQ(written(reqVendorText, 0, &answer), padded("Halvorn Media Technologies", 65));
     EXPECT_EQ(answer, 1);
 
-    const std::int32_t outside[] = {7, 8, -1, 1000, std::numeric_limits<std::int32_t>::min(),
-                                    std::numeric_limits<std::int32_t>::max()};
+    const std::int32_t outside[] = {
+        7, 8, -1, 1000, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()};
     for (const std::int32_t index : outside) {
         for (const std::int32_t request : {reqParamTitle, reqParamUnit, reqParamValueText}) {
             EXPECT_EQ(written(request, index, &answer), "") << "request " << request << " index " << index;
@@ -207,12 +214,14 @@ TEST_F(HostViewTest, ParametersAreStoredUnclampedAndShownWithExactRounding) {
         float value;
         const char* text;
     };
+    // clang-format off
     const Case cases[] = {
         {0, 0.125F, "13%"},        {0, 0.37F, "37%"},         {0, 1.5F, "150%"},       {0, -0.25F, "-25%"},
         {0, 2e6F, "Huge!"},        {1, 0.5F, "Off"},          {1, 0.51F, "On"},        {4, 1.0F, "On"},
         {4, -3.0F, "Off"},         {2, 0.0078125F, "0.007813"}, {3, 0.25F, "0.250000"}, {5, -0.25F, "-0.25000"},
         {6, 12345678.0F, "12345678"}, {6, 1e30F, "Huge!"},
     };
+    // clang-format on
     for (const Case& c : cases) {
         record->setParamEntry(record, c.index, c.value);
         EXPECT_EQ(record->getParamEntry(record, c.index), c.value);

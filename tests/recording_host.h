@@ -31,8 +31,8 @@ public:
     RecordingHost(const RecordingHost&) = delete;
     RecordingHost& operator=(const RecordingHost&) = delete;
 
-    static std::intptr_t callback(EffectRecord* record, std::int32_t request, std::int32_t index,
-                                  std::intptr_t value, void* ptr, float opt) {
+    static std::intptr_t callback(EffectRecord* record, std::int32_t request, std::int32_t index, std::intptr_t value,
+                                  void* ptr, float opt) {
         RecordingHost* host = current();
         host->requests.push_back({record, request, index, value, ptr, opt});
         const auto found = host->answers.find(request);

@@ -1,5 +1,6 @@
 // Speaker layouts: exact block sizes, zeroing, the name cut at 63 characters, verbatim
-// copies, refused counts, memory exhaustion and the source that is the slot's own layout.
+// copies, refused counts and memory exhaustion that keep the slot's layout, and the source
+// that is the slot's own layout.
 // Run under AddressSanitizer, fresh blocks are filled with junk, so the zeroing is real.
 #include <gtest/gtest.h>
 
@@ -190,36 +191,49 @@ TEST(SpeakerLayoutTest, AllocationGivesOneZeroedBlockOfExactSize) {
     EXPECT_FALSE(effect.allocSpeakerLayout(nullptr, 1));
 }
 
-TEST(SpeakerLayoutTest, RefusedCountsAndExhaustionLeaveTheSlotEmpty) {
+TEST(SpeakerLayoutTest, RefusedCountsAndExhaustionLeaveTheSlotAsItWas) {
     LayoutEffect effect;
     SpeakerLayout* slot = nullptr;
+    ASSERT_TRUE(effect.allocSpeakerLayout(&slot, 1));
+    SpeakerLayout* const held = slot;
+    held->type = 0x5107;
+    held->speaker(0).type = 42;
+    const auto expectUnchanged = [&] {
+        EXPECT_EQ(slot, held);
+        EXPECT_EQ(held->type, 0x5107);
+        EXPECT_EQ(held->count, 1);
+        EXPECT_EQ(held->speaker(0).type, 42);
+    };
 
     // Negative counts, and counts whose size wraps the size type, allocate nothing.
     for (const std::int32_t count : {-1, -2, std::numeric_limits<std::int32_t>::min()}) {
-        ASSERT_TRUE(effect.allocSpeakerLayout(&slot, 1));
         allocations() = {};
         EXPECT_FALSE(effect.allocSpeakerLayout(&slot, count)) << count;
-        EXPECT_EQ(slot, nullptr);
+        expectUnchanged();
         expectAllocations(0);
     }
+    // An empty slot stays empty.
+    SpeakerLayout* empty = nullptr;
+    EXPECT_FALSE(effect.allocSpeakerLayout(&empty, -1));
+    EXPECT_EQ(empty, nullptr);
 
     // The largest count: too large for a 32-bit size type, too large for the heap on 64 bits.
     if (!allocationsWatched()) {
+        effect.freeSpeakerLayout(&slot);
         GTEST_SKIP() << "another allocator is in use; heap exhaustion cannot be staged";
     }
-    ASSERT_TRUE(effect.allocSpeakerLayout(&slot, 1));
     allocations() = {};
     EXPECT_FALSE(effect.allocSpeakerLayout(&slot, std::numeric_limits<std::int32_t>::max()));
-    EXPECT_EQ(slot, nullptr);
+    expectUnchanged();
     EXPECT_EQ(allocations().count, sizeof(std::size_t) > 4 ? 1 : 0);
 
-    // An exhausted heap answers false with the slot empty.
-    ASSERT_TRUE(effect.allocSpeakerLayout(&slot, 1));
+    // An exhausted heap answers false and keeps the layout the slot had.
     allocations() = {};
     allocations().failNext = true;
     EXPECT_FALSE(effect.allocSpeakerLayout(&slot, 3));
-    EXPECT_EQ(slot, nullptr);
+    expectUnchanged();
     EXPECT_EQ(allocations().count, 1);
+    effect.freeSpeakerLayout(&slot);
 }
 
 TEST(SpeakerLayoutTest, CopyCutsTheNameAndCopiesEverythingElseVerbatim) {
@@ -302,12 +316,25 @@ TEST(SpeakerLayoutTest, MatchMakesACompleteCopyThroughTheVirtualOperations) {
     EXPECT_EQ(slot->speaker(2).type, 0);
     effect.refusedCopy = -1;
 
-    // A host layout with a negative count empties the slot and allocates nothing.
-    reinterpret_cast<SpeakerLayout*>(block.data())->count = -3;
-    allocations() = {};
-    EXPECT_FALSE(effect.matchSpeakerLayout(&slot, source));
-    EXPECT_EQ(slot, nullptr);
-    expectAllocations(0);
+    // A host layout with a count that allocation refuses, or a null slot address, is
+    // refused before anything is released: the slot keeps its layout and nothing is called.
+    ASSERT_TRUE(effect.allocSpeakerLayout(&slot, 1));
+    SpeakerLayout* const held = slot;
+    held->speaker(0).type = 42;
+    effect.frees = effect.allocs = effect.copies = 0;
+    for (const std::int32_t count : {-3, -1, std::numeric_limits<std::int32_t>::min()}) {
+        reinterpret_cast<SpeakerLayout*>(block.data())->count = count;
+        allocations() = {};
+        EXPECT_FALSE(effect.matchSpeakerLayout(&slot, source)) << count;
+        EXPECT_EQ(slot, held);
+        EXPECT_EQ(slot->count, 1);
+        EXPECT_EQ(slot->speaker(0).type, 42);
+        expectAllocations(0);
+    }
+    reinterpret_cast<SpeakerLayout*>(block.data())->count = 6;
+    EXPECT_FALSE(effect.matchSpeakerLayout(nullptr, source));
+    EXPECT_EQ(effect.frees + effect.allocs + effect.copies, 0);
+    effect.freeSpeakerLayout(&slot);
 }
 
 }  // namespace

@@ -93,7 +93,7 @@ std::int32_t counterOf(EffectRecord* record) {
     return static_cast<Quorvel*>(record->owner)->frameCounterValue();
 }
 
-TEST(Threads, ProcessingWhileAnotherThreadWritesParametersAndAsksForTexts) {
+TEST(ThreadTest, ProcessingWhileAnotherThreadWritesParametersAndAsksForTexts) {
     constexpr int blocks = 3000;
     AudioEffect* effect = createEffect(nullptr);
     ASSERT_NE(effect, nullptr);
@@ -120,7 +120,55 @@ TEST(Threads, ProcessingWhileAnotherThreadWritesParametersAndAsksForTexts) {
     EXPECT_EQ(record->dispatchEntry(record, reqClose, 0, 0, nullptr, 0.0F), 1);
 }
 
-TEST(Threads, IndependentEffectsOnSeparateThreadsShareNothing) {
+// Balance changes from the control thread while 64-bit blocks run: each block reads balance
+// once, so every frame of a block has the same output-to-input ratio on each side, whenever
+// the change lands. Blocks run until enough of them overlapped several writes, which on a
+// busy machine may take many blocks.
+TEST(ThreadTest, DoubleBlocksKeepOneBalanceWhileAnotherThreadChangesIt) {
+    constexpr std::int32_t frames = 4096;
+    constexpr int leastOverlapped = 100;
+    constexpr int mostBlocks = 20000;
+    AudioEffect* effect = createEffect(nullptr);
+    ASSERT_NE(effect, nullptr);
+    EffectRecord* record = effect->record();
+
+    std::atomic<int> writes{0};
+    std::atomic<bool> audioDone{false};
+    int mixedBlocks = 0;
+    int overlapped = 0;
+    int blocks = 0;
+    std::thread audio([&] {
+        std::vector<double> inL(frames, 1.0), inR(frames, 1.0), outL(frames), outR(frames);
+        double* ins[2] = {inL.data(), inR.data()};
+        double* outs[2] = {outL.data(), outR.data()};
+        while (overlapped < leastOverlapped && blocks < mostBlocks) {
+            const int writesBefore = writes.load();
+            record->processDoubleEntry(record, ins, outs, frames);
+            // Consecutive writes differ, so several of them during the block change balance
+            // while it runs.
+            overlapped += writes.load() - writesBefore >= 4;
+            ++blocks;
+            for (std::int32_t k = 1; k < frames; ++k) {
+                if (outL[k] != outL[0] || outR[k] != outR[0]) {
+                    ++mixedBlocks;
+                    break;
+                }
+            }
+        }
+        audioDone = true;
+    });
+    const float balances[] = {0.2F, 0.7F, 0.45F, 1.0F};
+    for (int i = 0; !audioDone; ++i) {
+        record->setParamEntry(record, 0, balances[i % std::size(balances)]);
+        ++writes;
+    }
+    audio.join();
+
+    EXPECT_EQ(mixedBlocks, 0) << "of " << blocks << " blocks, " << overlapped << " overlapping balance writes";
+    EXPECT_EQ(record->dispatchEntry(record, reqClose, 0, 0, nullptr, 0.0F), 1);
+}
+
+TEST(ThreadTest, IndependentEffectsOnSeparateThreadsShareNothing) {
     constexpr int threads = 4;
     constexpr int lifetimes = 40;
     constexpr int blocksPerLifetime = 12;

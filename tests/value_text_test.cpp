@@ -15,13 +15,13 @@
 namespace {
 
 std::string percentOf(float value) {
-    char text[valueTextLength + 1];
+    char text[paramTextLength + 1];
     printPercent(value, text);
     return text;
 }
 
 std::string sixDecimalsOf(float value) {
-    char text[valueTextLength + 1];
+    char text[paramTextLength + 1];
     printSixDecimals(value, text);
     return text;
 }
@@ -32,6 +32,7 @@ TEST(ValueTextTest, ExactHalvesRoundAwayFromZero) {
         const char* percent;
         const char* sixDecimals;
     };
+    // clang-format off
     const Case cases[] = {
         {0.125F, "13%", "0.125000"},
         {0.375F, "38%", "0.375000"},
@@ -50,14 +51,15 @@ TEST(ValueTextTest, ExactHalvesRoundAwayFromZero) {
         {0.0000005F, "0%", "0.000000"},  // the float lies just below the half
         {0.00000051F, "0%", "0.000001"},
     };
+    // clang-format on
     for (const Case& c : cases) {
         EXPECT_EQ(percentOf(c.value), c.percent) << c.value;
         EXPECT_EQ(sixDecimalsOf(c.value), c.sixDecimals) << c.value;
     }
     // Negative halves go away from zero too, to the more negative neighbour.
     EXPECT_EQ(percentOf(-0.125F), "-13%");
-    EXPECT_EQ(percentOf(-0.005F), "-0%");   // -0.4999...
-    EXPECT_EQ(percentOf(-0.115F), "-12%");  // -11.5000002
+    EXPECT_EQ(percentOf(-0.005F), "-0%");               // -0.4999...
+    EXPECT_EQ(percentOf(-0.115F), "-12%");              // -11.5000002
     EXPECT_EQ(sixDecimalsOf(-0.0078125F), "-0.00781");  // "-0.007813", cut to 8 characters
 }
 
@@ -69,19 +71,13 @@ TEST(ValueTextTest, LongTextsLoseOnlyDecimalsOrReadHuge) {
         const char* sixDecimals;
     };
     const Case cases[] = {
-        {-0.25F, "-25%", "-0.25000"},
-        {1.5F, "150%", "1.500000"},
-        {12.5F, "1250%", "12.50000"},
-        {99999.99F, "9999999%", "99999.99"},
-        {100000.0F, "Huge!", "100000.0"},
-        {-99999.0F, "Huge!", "-99999.0"},  // "-9999900%" has 9 characters
-        {-99999.99F, "Huge!", "-99999.9"},  // percent would lose its sign
-        {1234567.0F, "Huge!", "1234567."},
-        {12345678.0F, "Huge!", "12345678"},
-        {-1234567.0F, "Huge!", "-1234567"},
-        {100000000.0F, "Huge!", "Huge!"},
-        {-12345678.0F, "Huge!", "Huge!"},
-        {3e38F, "Huge!", "Huge!"},
+        {-0.25F, "-25%", "-0.25000"},       {1.5F, "150%", "1.500000"},
+        {12.5F, "1250%", "12.50000"},       {99999.99F, "9999999%", "99999.99"},
+        {100000.0F, "Huge!", "100000.0"},   {-99999.0F, "Huge!", "-99999.0"},  // "-9999900%" has 9 characters
+        {-99999.99F, "Huge!", "-99999.9"},                                     // percent would lose its sign
+        {1234567.0F, "Huge!", "1234567."},  {12345678.0F, "Huge!", "12345678"},
+        {-1234567.0F, "Huge!", "-1234567"}, {100000000.0F, "Huge!", "Huge!"},
+        {-12345678.0F, "Huge!", "Huge!"},   {3e38F, "Huge!", "Huge!"},
         {-3e38F, "Huge!", "Huge!"},
     };
     for (const Case& c : cases) {

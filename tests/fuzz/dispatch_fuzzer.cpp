@@ -214,7 +214,7 @@ private:
         bool fixedText = false;       // writes exactly mayWrite bytes, the last a zero
         switch (code) {
         case reqProgramName:
-            ptr = text, mayWrite = Quorvel::programNameLength + 1, fixedText = true;
+            ptr = text, mayWrite = programNameLength + 1, fixedText = true;
             break;
         case reqParamTitle:
             ptr = text, mayWrite = inParamRange(index) ? 9 : 0, fixedText = true;

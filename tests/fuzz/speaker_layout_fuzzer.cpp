@@ -114,16 +114,13 @@ private:
                                                    : static_cast<std::int32_t>(in.u16() % (largestCount + 1));
         const bool answer = effect_.allocSpeakerLayout(&slots_[s], count);
         if (count < 0) {
-            fuzzCheck(!answer && slots_[s] == nullptr, "a negative count made a layout");
-        } else {
-            fuzzCheck(answer, "a layout of a bounded count could not be made");
+            fuzzCheck(!answer, "a negative count made a layout");
+            return;  // refused: the slot keeps what it held, as the model does
         }
-        model_[s].reset();
-        if (answer) {
-            Bytes zeroed(blockSize(count), 0);
-            std::memcpy(zeroed.data() + 4, &count, sizeof count);
-            model_[s] = std::move(zeroed);
-        }
+        fuzzCheck(answer, "a layout of a bounded count could not be made");
+        Bytes zeroed(blockSize(count), 0);
+        std::memcpy(zeroed.data() + 4, &count, sizeof count);
+        model_[s] = std::move(zeroed);
     }
 
     void free(FuzzInput& in) {

@@ -12,7 +12,8 @@ namespace {
 // An effect that changes nothing the framework sets up; it counts its own destruction.
 class PlainEffect : public AudioEffectX {
 public:
-    explicit PlainEffect(HostCallback host, int* destroyed = nullptr) : AudioEffectX(host, 1, 7), destroyed_(destroyed) {}
+    explicit PlainEffect(HostCallback host, int* destroyed = nullptr)
+        : AudioEffectX(host, 1, 7), destroyed_(destroyed) {}
     ~PlainEffect() override {
         if (destroyed_ != nullptr) {
             ++*destroyed_;
@@ -176,10 +177,18 @@ TEST(EffectRecordTest, BaseDefaultsAnswerNothingAndTouchOnlyTheFirstByte) {
     for (int which = 0; which < 4; ++which) {
         std::memset(text, 'x', sizeof text);
         switch (which) {
-        case 0: effect->fillProgramName(text); break;
-        case 1: effect->fillParamUnit(0, text); break;
-        case 2: effect->fillParamValueText(0, text); break;
-        default: effect->fillParamTitle(0, text); break;
+        case 0:
+            effect->fillProgramName(text);
+            break;
+        case 1:
+            effect->fillParamUnit(0, text);
+            break;
+        case 2:
+            effect->fillParamValueText(0, text);
+            break;
+        default:
+            effect->fillParamTitle(0, text);
+            break;
         }
         EXPECT_EQ(text[0], '\0');
         for (std::size_t i = 1; i < sizeof text; ++i) {

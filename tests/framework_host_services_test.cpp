@@ -1,9 +1,11 @@
-// The host services: every host request's six arguments against the host request table,
-// the conversion of the answers 0, 1, 2 and -1 by result kind, the fallbacks without a host,
-// the two refresh operations and activation's request for events.
+// The framework's host services, the AudioEffect and AudioEffectX operations that call the
+// host: every host request's six arguments against the host request table, the conversion
+// of the answers 0, 1, 2 and -1 by result kind, the fallbacks without a host, the two
+// refresh operations and activation's request for events.
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <limits>
 #include <set>
 #include <string>
 #include <vector>
@@ -53,15 +55,15 @@ EventBlock* const events = reinterpret_cast<EventBlock*>(&eventsObject);
 void* const vendorPtr = &vendorObject;
 
 enum class Kind {
-    integer,      // the answer unchanged; 0 without a host
-    truth,        // 1 for a non-zero answer; 0 without a host
-    exactOne,     // 1 only for the answer 1; 0 without a host
-    pointer,      // the answer as a pointer; null without a host
-    none,         // nothing returned
-    version,      // the answer, but 1 for 0; 1 without a host
-    connected,    // 1 for the answer 0; 1 without a host
-    sampleRate,   // the answer when positive, else the stored 44100
-    blockSize,    // the answer when positive, else the stored 1024
+    integer,     // the answer unchanged; 0 without a host
+    truth,       // 1 for a non-zero answer; 0 without a host
+    exactOne,    // 1 only for the answer 1; 0 without a host
+    pointer,     // the answer as a pointer; null without a host
+    none,        // nothing returned
+    version,     // the answer, but 1 for 0; 1 without a host
+    connected,   // 1 for the answer 0; 1 without a host
+    sampleRate,  // the answer when positive, else the stored 44100
+    blockSize,   // the answer when positive, else the stored 1024
 };
 
 struct HostService {
@@ -80,6 +82,7 @@ std::intptr_t fromPointer(const void* p) {
 }
 
 // The host request table, one row per service.
+// clang-format off
 const HostService services[] = {
     {"writeParamAndNotify", [](ServiceEffect& e) { e.writeParamAndNotify(2, 0.25F); return std::intptr_t{0}; },
      hostReqAutomate, 2, 0, nullptr, 0.25F, Kind::none},
@@ -178,19 +181,28 @@ const HostService services[] = {
     {"hostInputSpeakerLayout", [](ServiceEffect& e) { return fromPointer(e.hostInputSpeakerLayout()); },
      hostReqInputSpeakerLayout, 0, 0, nullptr, 0.0F, Kind::pointer},
 };
+// clang-format on
 
 // What a service answers when the host answers `answer`.
 std::intptr_t expectedResult(Kind kind, std::intptr_t answer) {
     switch (kind) {
     case Kind::integer:
-    case Kind::pointer: return answer;
-    case Kind::truth: return answer != 0 ? 1 : 0;
-    case Kind::exactOne: return answer == 1 ? 1 : 0;
-    case Kind::none: return 0;
-    case Kind::version: return answer == 0 ? 1 : answer;
-    case Kind::connected: return answer == 0 ? 1 : 0;
-    case Kind::sampleRate: return answer > 0 ? answer : 44100;
-    case Kind::blockSize: return answer > 0 ? answer : 1024;
+    case Kind::pointer:
+        return answer;
+    case Kind::truth:
+        return answer != 0 ? 1 : 0;
+    case Kind::exactOne:
+        return answer == 1 ? 1 : 0;
+    case Kind::none:
+        return 0;
+    case Kind::version:
+        return answer == 0 ? 1 : answer;
+    case Kind::connected:
+        return answer == 0 ? 1 : 0;
+    case Kind::sampleRate:
+        return answer > 0 ? answer : 44100;
+    case Kind::blockSize:
+        return answer > 0 ? answer : 1024;
     }
     return -999;
 }
@@ -199,14 +211,18 @@ std::intptr_t expectedResult(Kind kind, std::intptr_t answer) {
 std::intptr_t fallbackResult(Kind kind) {
     switch (kind) {
     case Kind::version:
-    case Kind::connected: return 1;
-    case Kind::sampleRate: return 44100;
-    case Kind::blockSize: return 1024;
-    default: return 0;
+    case Kind::connected:
+        return 1;
+    case Kind::sampleRate:
+        return 44100;
+    case Kind::blockSize:
+        return 1024;
+    default:
+        return 0;
     }
 }
 
-TEST(HostServicesTest, EveryServiceSendsItsRowOfTheHostRequestTable) {
+TEST(FrameworkHostServicesTest, EveryServiceSendsItsRowOfTheHostRequestTable) {
     std::set<std::int32_t> covered;
     for (const HostService& service : services) {
         covered.insert(service.code);
@@ -247,7 +263,7 @@ TEST(HostServicesTest, EveryServiceSendsItsRowOfTheHostRequestTable) {
     EXPECT_EQ(covered, expected);
 }
 
-TEST(HostServicesTest, ParameterIsWrittenBeforeTheHostHearsOfIt) {
+TEST(FrameworkHostServicesTest, ParameterIsWrittenBeforeTheHostHearsOfIt) {
     {
         RecordingHost host;
         ServiceEffect effect(nullptr, &host);
@@ -266,7 +282,7 @@ TEST(HostServicesTest, ParameterIsWrittenBeforeTheHostHearsOfIt) {
     EXPECT_EQ(host.requests[0].opt, 0.25F);
 }
 
-TEST(HostServicesTest, RefreshKeepsTheStoredValueUnlessTheAnswerIsPositive) {
+TEST(FrameworkHostServicesTest, RefreshKeepsTheStoredValueUnlessTheAnswerIsPositive) {
     RecordingHost host;
     ServiceEffect effect(&RecordingHost::callback);
     host.answers[hostReqSampleRate] = 48000;
@@ -281,6 +297,11 @@ TEST(HostServicesTest, RefreshKeepsTheStoredValueUnlessTheAnswerIsPositive) {
     }
     EXPECT_EQ(effect.sampleRate(), 48000.0F);
     EXPECT_EQ(effect.blockSize(), 512);
+    // The largest block size the stored field holds is taken, on every width of answer.
+    host.answers[hostReqBlockSize] = std::numeric_limits<std::int32_t>::max();
+    EXPECT_EQ(effect.refreshBlockSize(), std::numeric_limits<std::int32_t>::max());
+    host.answers[hostReqBlockSize] = 512;
+    EXPECT_EQ(effect.refreshBlockSize(), 512);
     if constexpr (sizeof(std::intptr_t) > sizeof(std::int32_t)) {
         // A 64-bit answer too wide for the block size leaves the stored one alone.
         host.answers[hostReqBlockSize] = static_cast<std::intptr_t>(INT64_C(0x100000200));
@@ -294,7 +315,7 @@ TEST(HostServicesTest, RefreshKeepsTheStoredValueUnlessTheAnswerIsPositive) {
     EXPECT_EQ(unhosted.refreshBlockSize(), 64);
 }
 
-TEST(HostServicesTest, NullPointersToSelectorsAndChunkFilesSendNothing) {
+TEST(FrameworkHostServicesTest, NullPointersToSelectorsAndChunkFilesSendNothing) {
     RecordingHost host;
     host.defaultAnswer = 7;
     ServiceEffect effect(&RecordingHost::callback);
@@ -312,7 +333,7 @@ std::vector<HostRequest> activate(ServiceEffect& effect, RecordingHost& host) {
     return host.requests;
 }
 
-TEST(HostServicesTest, ActivationAsksForEventsOnlyForInstrumentsAndMidiReceivers) {
+TEST(FrameworkHostServicesTest, ActivationAsksForEventsOnlyForInstrumentsAndMidiReceivers) {
     RecordingHost host;
     ServiceEffect effect(&RecordingHost::callback);
 

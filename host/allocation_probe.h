@@ -10,6 +10,8 @@
 
 #include <cstdint>
 
+namespace quorvel::host {
+
 namespace allocationProbe {
 
 // Whether this build sees allocations at all.
@@ -20,3 +22,5 @@ void begin();
 std::int64_t end();
 
 }  // namespace allocationProbe
+
+}  // namespace quorvel::host

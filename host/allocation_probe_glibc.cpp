@@ -69,7 +69,7 @@ int posix_memalign(void** block, std::size_t alignment, std::size_t size) {
 
 }  // extern "C"
 
-namespace allocationProbe {
+namespace quorvel::host::allocationProbe {
 
 bool observable() {
     return true;
@@ -85,4 +85,4 @@ std::int64_t end() {
     return allocations;
 }
 
-}  // namespace allocationProbe
+}  // namespace quorvel::host::allocationProbe

@@ -1,5 +1,7 @@
 #include "host/allocation_probe.h"
 
+namespace quorvel::host {
+
 namespace allocationProbe {
 
 bool observable() {
@@ -13,3 +15,5 @@ std::int64_t end() {
 }
 
 }  // namespace allocationProbe
+
+}  // namespace quorvel::host

@@ -16,6 +16,8 @@
 
 #include "host/plugin_instance.h"
 
+namespace quorvel::host {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -133,3 +135,5 @@ void AtomicOutput::commit() {
     }
     committed_ = true;
 }
+
+}  // namespace quorvel::host

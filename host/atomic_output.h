@@ -9,6 +9,8 @@
 #include <utility>
 #include <vector>
 
+namespace quorvel::host {
+
 class AtomicOutput {
 public:
     // Main thread. Checks that `target` can be replaced (it is absent or a regular file, its
@@ -41,3 +43,5 @@ private:
 // the conflict.
 void checkOutputPath(const std::string& path, const std::string& what,
                      const std::vector<std::pair<std::string, std::string>>& protectedFiles);
+
+}  // namespace quorvel::host

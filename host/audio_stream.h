@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+namespace quorvel::host {
+
 class AudioSource {
 public:
     virtual ~AudioSource() = default;
@@ -25,3 +27,5 @@ public:
     virtual void write(const float* interleaved, std::int64_t count) = 0;
     virtual void write(const double* interleaved, std::int64_t count) = 0;
 };
+
+}  // namespace quorvel::host

@@ -5,6 +5,8 @@
 #include <functional>
 #include <memory>
 
+namespace quorvel::host {
+
 class BackgroundThread {
 public:
     // Starts `work` on a new thread.
@@ -25,3 +27,5 @@ private:
     std::function<void()> work_;
     std::unique_ptr<Handle> handle_;
 };
+
+}  // namespace quorvel::host

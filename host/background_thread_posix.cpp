@@ -2,6 +2,8 @@
 
 #include "host/background_thread.h"
 
+namespace quorvel::host {
+
 struct BackgroundThread::Handle {
     std::thread thread;
 };
@@ -22,3 +24,5 @@ void BackgroundThread::join() {
 void BackgroundThread::yield() {
     std::this_thread::yield();
 }
+
+}  // namespace quorvel::host

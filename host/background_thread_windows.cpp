@@ -2,6 +2,8 @@
 
 #include "host/background_thread.h"
 
+namespace quorvel::host {
+
 struct BackgroundThread::Handle {
     HANDLE thread = nullptr;
 };
@@ -37,3 +39,5 @@ void BackgroundThread::join() {
 void BackgroundThread::yield() {
     SwitchToThread();
 }
+
+}  // namespace quorvel::host

@@ -9,6 +9,8 @@
 #include "host/supervised_run.h"
 #include "host/throughput.h"
 
+namespace quorvel::host {
+
 int runBench(const BenchOptions& options) {
     const std::string report = runSupervised(
         [&options]() {
@@ -56,3 +58,5 @@ Subcommand addBenchCommand(CLI::App& app) {
     addTimeoutOption(*command, options->timeoutSeconds);
     return {command, [options]() { return runBench(*options); }};
 }
+
+}  // namespace quorvel::host

@@ -7,6 +7,8 @@
 #include <functional>
 #include <string>
 
+namespace quorvel::host {
+
 // Where the supervised work's own output (the plug-in's printing) goes.
 enum class PluginOutput {
     toErrorStream,  // its standard output goes to the tool's error stream; its error stream stays
@@ -52,3 +54,5 @@ bool isolationSurvivesCrashes();
 // "block 12") and restarts the clock of IsolationLimits::quietSeconds. Cheap enough to call
 // before every plug-in call.
 void noteCheckProgress(const std::string& where);
+
+}  // namespace quorvel::host

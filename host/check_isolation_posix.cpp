@@ -14,6 +14,8 @@
 #include "host/interruption.h"
 #include "host/output_capture.h"
 
+namespace quorvel::host {
+
 namespace {
 
 // ThreadSanitizer cannot start threads in a forked child, and the checks start threads:
@@ -252,3 +254,5 @@ IsolatedOutcome runIsolated(const std::function<std::string()>& work, const std:
     }
     return outcome;
 }
+
+}  // namespace quorvel::host

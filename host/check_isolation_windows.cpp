@@ -7,6 +7,8 @@
 #include "host/check_isolation.h"
 #include "host/output_capture.h"
 
+namespace quorvel::host {
+
 namespace {
 
 std::string currentLabel;
@@ -48,3 +50,5 @@ IsolatedOutcome runIsolated(const std::function<std::string()>& work, const std:
     toolErrorStream = 2;
     return outcome;
 }
+
+}  // namespace quorvel::host

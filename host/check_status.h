@@ -3,6 +3,8 @@
 
 #include <string>
 
+namespace quorvel::host {
+
 enum class CheckStatus { pass, warn, fail, skip };
 
 struct CheckVerdict {
@@ -19,3 +21,5 @@ enum class ValidationProfile { host, hostile };
 
 // "pass", "FAIL", "warn" or "skip".
 const char* statusText(CheckStatus status);
+
+}  // namespace quorvel::host

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+namespace quorvel::host {
+
 void addPluginOption(CLI::App& command, std::string& plugin) {
     command.add_option("PLUGIN", plugin, "The plug-in library file (.so, .dll); a name without a folder is a file here")
         ->required();
@@ -53,3 +55,5 @@ CLI::Validator finiteRange(double low, double high) {
         },
         "NUMBER in " + range);
 }
+
+}  // namespace quorvel::host

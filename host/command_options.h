@@ -5,6 +5,8 @@
 
 #include <string>
 
+namespace quorvel::host {
+
 inline constexpr int exitFailure = 1;
 inline constexpr int exitUsage = 2;
 
@@ -16,3 +18,5 @@ void addPrecisionAndBlock(CLI::App& command, int& precision, int& blockSize);
 void addTimeoutOption(CLI::App& command, double& seconds);
 // A check that the option is a finite number within low..high (NaN and infinity are refused).
 CLI::Validator finiteRange(double low, double high);
+
+}  // namespace quorvel::host

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+namespace quorvel::host {
+
 // One subcommand of quorvel-host: the CLI11 subcommand it registered and what runs it (answers the exit code).
 struct Subcommand {
     CLI::App* command = nullptr;
@@ -61,3 +63,5 @@ struct BenchOptions {
 int runInfo(const InfoOptions& options);
 int runRender(const RenderOptions& options);
 int runBench(const BenchOptions& options);
+
+}  // namespace quorvel::host

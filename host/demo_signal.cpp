@@ -4,6 +4,8 @@
 #include <cmath>
 #include <numbers>
 
+namespace quorvel::host {
+
 namespace {
 
 constexpr double twoPi = 2.0 * std::numbers::pi;
@@ -64,3 +66,5 @@ std::int64_t DemoSignal::read(float* interleaved, std::int64_t count) {
 std::int64_t DemoSignal::read(double* interleaved, std::int64_t count) {
     return readFrames(interleaved, count);
 }
+
+}  // namespace quorvel::host

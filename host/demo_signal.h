@@ -8,6 +8,8 @@
 
 #include "host/audio_stream.h"
 
+namespace quorvel::host {
+
 class DemoSignal : public AudioSource {
 public:
     static constexpr int rate = 44100;
@@ -28,3 +30,5 @@ private:
 
     std::int64_t position_ = 0;
 };
+
+}  // namespace quorvel::host

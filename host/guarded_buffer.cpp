@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+namespace quorvel::host {
+
 GuardedBuffer::GuardedBuffer(std::size_t size, std::uint8_t fill) : size_(size), bytes_(size + 2 * guardSize, canary) {
     std::memset(bytes_.data() + guardSize, fill, size);
 }
@@ -32,3 +34,5 @@ std::optional<std::string> GuardedBuffer::text() const {
     }
     return std::string(data(), static_cast<const char*>(zero));
 }
+
+}  // namespace quorvel::host

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+namespace quorvel::host {
+
 class GuardedBuffer {
 public:
     // Bytes of canary on each side: wide enough that an overrun of a few kilobytes (a text
@@ -39,3 +41,5 @@ private:
     std::size_t size_;
     std::vector<std::uint8_t> bytes_;
 };
+
+}  // namespace quorvel::host

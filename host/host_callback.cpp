@@ -4,6 +4,8 @@
 
 #include "framework/request_codes.h"
 
+namespace quorvel::host {
+
 HostSettings& hostSettings() {
     static HostSettings settings;
     return settings;
@@ -27,3 +29,5 @@ std::intptr_t refusingHostCallback(EffectRecord* /*record*/, std::int32_t /*requ
                                    std::intptr_t /*value*/, void* /*ptr*/, float /*opt*/) {
     return 0;
 }
+
+}  // namespace quorvel::host

@@ -7,6 +7,8 @@
 
 #include "framework/effect_record.h"
 
+namespace quorvel::host {
+
 // The version this host reports when a plug-in asks.
 inline constexpr std::intptr_t hostVersionAnswer = 2400;
 
@@ -31,3 +33,5 @@ std::intptr_t hostCallback(EffectRecord* record, std::int32_t request, std::int3
 // this callback must create no effect.
 std::intptr_t refusingHostCallback(EffectRecord* record, std::int32_t request, std::int32_t index,
                                    std::intptr_t value, void* ptr, float opt);
+
+}  // namespace quorvel::host

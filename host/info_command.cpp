@@ -10,6 +10,8 @@
 #include "host/plugin_info.h"
 #include "host/supervised_run.h"
 
+namespace quorvel::host {
+
 namespace {
 
 std::string hex32(std::int32_t value) {
@@ -136,3 +138,5 @@ Subcommand addInfoCommand(CLI::App& app) {
     addTimeoutOption(*command, options->timeoutSeconds);
     return {command, [options]() { return runInfo(*options); }};
 }
+
+}  // namespace quorvel::host

@@ -2,6 +2,8 @@
 
 #include <csignal>
 
+namespace quorvel::host {
+
 namespace {
 
 volatile std::sig_atomic_t caught = 0;
@@ -53,3 +55,5 @@ const char* interruptionName(int signal) {
         return "a signal";
     }
 }
+
+}  // namespace quorvel::host

@@ -3,6 +3,8 @@
 // instead of dying with a half-written file in place.
 #pragma once
 
+namespace quorvel::host {
+
 // Main thread, once at start: SIGINT, SIGTERM and (where it exists) SIGHUP set a flag instead
 // of ending the tool. runIsolated() ends its child and answers interruptedBy on one.
 void catchInterruptions();
@@ -12,3 +14,5 @@ int pendingInterruption();
 
 // The signal's name ("SIGINT"), for messages.
 const char* interruptionName(int signal);
+
+}  // namespace quorvel::host

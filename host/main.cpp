@@ -13,6 +13,7 @@
 #include "host/interruption.h"
 #include "host/usage_error.h"
 
+namespace quorvel::host {
 namespace {
 
 // The subcommand named on the command line, or null.
@@ -88,12 +89,13 @@ int run(int argc, char** argv) {
 }
 
 }  // namespace
+}  // namespace quorvel::host
 
 int main(int argc, char** argv) {
     try {
-        return run(argc, argv);
+        return quorvel::host::run(argc, argv);
     } catch (...) {
         std::fprintf(stderr, "quorvel-host: an unexpected error ended the run\n");
-        return exitFailure;
+        return quorvel::host::exitFailure;
     }
 }

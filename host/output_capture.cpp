@@ -10,6 +10,8 @@
 #include <unistd.h>
 #endif
 
+namespace quorvel::host {
+
 void CapturedOutput::append(const char* data, std::size_t size) {
     if (size == 0) {
         return;
@@ -85,3 +87,5 @@ IsolatedOutcome runRedirected(const std::function<std::string()>& work, PluginOu
     outcome.pluginOutputLines = captured.lines();
     return outcome;
 }
+
+}  // namespace quorvel::host

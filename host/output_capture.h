@@ -8,6 +8,8 @@
 
 #include "host/check_isolation.h"
 
+namespace quorvel::host {
+
 class CapturedOutput {
 public:
     // Takes the next piece of output, in the order it was printed.
@@ -46,3 +48,5 @@ private:
 // Main thread. Runs `work` in this process with its output sent where `output` says, and
 // answers its outcome; an exception from the work is the host's failure.
 IsolatedOutcome runRedirected(const std::function<std::string()>& work, PluginOutput output);
+
+}  // namespace quorvel::host

@@ -7,6 +7,8 @@
 
 #include "host/usage_error.h"
 
+namespace quorvel::host {
+
 namespace {
 
 std::string lower(std::string text) {
@@ -118,3 +120,5 @@ void applyParamSettings(const std::vector<ParamSetting>& settings, PluginInstanc
         instance.setParam(setting.index, setting.valueAt(position, totalFrames));
     }
 }
+
+}  // namespace quorvel::host

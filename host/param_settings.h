@@ -8,6 +8,8 @@
 
 #include "host/plugin_instance.h"
 
+namespace quorvel::host {
+
 struct ParamSetting {
     std::int32_t index = 0;
     float from = 0.0F;
@@ -32,3 +34,5 @@ std::vector<ParamSetting> parseParamSettings(const std::vector<std::string>& set
 // Audio thread. Writes every setting's value for the block starting at `position`.
 void applyParamSettings(const std::vector<ParamSetting>& settings, PluginInstance& instance, std::int64_t position,
                         std::int64_t totalFrames);
+
+}  // namespace quorvel::host

@@ -6,6 +6,8 @@
 #include "framework/request_codes.h"
 #include "host/guarded_buffer.h"
 
+namespace quorvel::host {
+
 namespace {
 
 // Texts longer than their nominal size that still fit the host's buffer: counted, with the
@@ -180,3 +182,5 @@ std::string printableText(const std::string& text) {
     }
     return printable;
 }
+
+}  // namespace quorvel::host

@@ -8,6 +8,8 @@
 
 #include "host/plugin_instance.h"
 
+namespace quorvel::host {
+
 struct ParamInfo {
     std::int32_t index = 0;
     std::string title;
@@ -53,3 +55,5 @@ std::string categoryName(std::int32_t category);
 // A plug-in's text fit for a table on a terminal: control characters written as escapes
 // (\n, \t, \r, others as \xNN), so that no text can move the cursor or change colours.
 std::string printableText(const std::string& text);
+
+}  // namespace quorvel::host

@@ -8,6 +8,8 @@
 #include "host/check_isolation.h"
 #include "host/guarded_buffer.h"
 
+namespace quorvel::host {
+
 namespace {
 
 std::string hex(std::int32_t value) {
@@ -183,3 +185,5 @@ TextAnswer PluginInstance::vendorText() {
 TextAnswer PluginInstance::productText() {
     return text(reqProductText, 0, textCapacity::productText);
 }
+
+}  // namespace quorvel::host

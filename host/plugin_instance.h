@@ -14,6 +14,7 @@
 #include "host/host_error.h"
 #include "host/plugin_library.h"
 
+namespace quorvel::host {
 
 // Counts beyond these are taken as a broken record, not as a plug-in's real size.
 inline constexpr std::int32_t maxChannelCount = 64;
@@ -128,3 +129,5 @@ private:
     bool noteRequests_ = false;
     TextBuffers textBuffers_ = TextBuffers::host;
 };
+
+}  // namespace quorvel::host

@@ -2,6 +2,8 @@
 
 #include "host/host_error.h"
 
+namespace quorvel::host {
+
 PluginEntry PluginLibrary::entry() {
     for (const char* name : {"VSTPluginMain", "main"}) {
         if (void* address = symbol(name)) {
@@ -34,3 +36,5 @@ std::string explicitFilePath(const std::string& path) {
     return hasFolder || path.empty() ? path : "./" + path;
 #endif
 }
+
+}  // namespace quorvel::host

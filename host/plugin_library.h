@@ -5,6 +5,8 @@
 
 #include "framework/effect_record.h"
 
+namespace quorvel::host {
+
 // The exported entry point's type: takes the host's callback, answers a record or null.
 using PluginEntry = EffectRecord* (*)(HostCallback host);
 
@@ -38,3 +40,5 @@ PluginEntry requireEntry(PluginLibrary& library, const std::string& path);
 // `path` as a file path the loader cannot mistake for a library name to search for: a path
 // without a folder gets the current folder's prefix.
 std::string explicitFilePath(const std::string& path);
+
+}  // namespace quorvel::host

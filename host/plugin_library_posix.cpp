@@ -2,6 +2,8 @@
 
 #include "host/plugin_library.h"
 
+namespace quorvel::host {
+
 PluginLibrary::PluginLibrary(const std::string& path) {
     // RTLD_LOCAL keeps one plug-in's symbols away from the next one's.
     handle_ = dlopen(explicitFilePath(path).c_str(), RTLD_NOW | RTLD_LOCAL);
@@ -20,3 +22,5 @@ PluginLibrary::~PluginLibrary() {
 void* PluginLibrary::symbol(const char* name) const {
     return handle_ != nullptr ? dlsym(handle_, name) : nullptr;
 }
+
+}  // namespace quorvel::host

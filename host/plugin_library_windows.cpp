@@ -2,6 +2,8 @@
 
 #include "host/plugin_library.h"
 
+namespace quorvel::host {
+
 PluginLibrary::PluginLibrary(const std::string& path) {
     handle_ = reinterpret_cast<void*>(LoadLibraryA(explicitFilePath(path).c_str()));
     if (handle_ == nullptr) {
@@ -19,3 +21,5 @@ void* PluginLibrary::symbol(const char* name) const {
     return handle_ != nullptr ? reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(handle_), name))
                               : nullptr;
 }
+
+}  // namespace quorvel::host

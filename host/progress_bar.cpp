@@ -9,6 +9,8 @@
 #include <unistd.h>
 #endif
 
+namespace quorvel::host {
+
 namespace {
 
 bool errorStreamIsTerminal() {
@@ -51,3 +53,5 @@ void ProgressBar::update(std::int64_t done) {
     shown_ = true;
     lastDrawn_ = now;
 }
+
+}  // namespace quorvel::host

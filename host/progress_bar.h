@@ -6,6 +6,8 @@
 #include <chrono>
 #include <cstdint>
 
+namespace quorvel::host {
+
 class ProgressBar {
 public:
     explicit ProgressBar(std::int64_t total);
@@ -24,3 +26,5 @@ private:
     std::chrono::steady_clock::time_point start_;
     std::chrono::steady_clock::time_point lastDrawn_;
 };
+
+}  // namespace quorvel::host

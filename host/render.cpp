@@ -6,6 +6,8 @@
 
 #include "host/check_isolation.h"
 
+namespace quorvel::host {
+
 namespace {
 
 template <typename Sample>
@@ -153,3 +155,5 @@ RenderResult renderAudio(PluginInstance& instance, AudioSource& source, AudioSin
     return settings.precision == Precision::float64 ? renderWith<double>(instance, source, sink, settings, observer)
                                                     : renderWith<float>(instance, source, sink, settings, observer);
 }
+
+}  // namespace quorvel::host

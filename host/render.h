@@ -10,6 +10,8 @@
 #include "host/param_settings.h"
 #include "host/plugin_instance.h"
 
+namespace quorvel::host {
+
 enum class Precision { float32, float64 };
 
 // Ramped parameters are written at least this often, whatever the block size: a block is
@@ -71,3 +73,5 @@ void prepareForProcessing(PluginInstance& instance, float sampleRate, std::int32
 // supervisor.
 RenderResult renderAudio(PluginInstance& instance, AudioSource& source, AudioSink& sink,
                          const RenderSettings& settings, RenderObserver* observer = nullptr);
+
+}  // namespace quorvel::host

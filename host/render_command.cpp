@@ -23,6 +23,8 @@
 #include "host/usage_error.h"
 #include "host/waveform_plot.h"
 
+namespace quorvel::host {
+
 namespace {
 
 std::unique_ptr<AudioSource> openSource(const RenderOptions& options) {
@@ -218,3 +220,5 @@ Subcommand addRenderCommand(CLI::App& app) {
     addTimeoutOption(*command, options->timeoutSeconds);
     return {command, [options]() { return runRender(*options); }};
 }
+
+}  // namespace quorvel::host

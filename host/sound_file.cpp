@@ -11,6 +11,8 @@
 
 #include "host/plugin_instance.h"
 
+namespace quorvel::host {
+
 namespace {
 
 std::string extensionOf(const std::string& path) {
@@ -231,3 +233,5 @@ void SoundFileWriter::finish() {
         throw HostError("cannot finish '" + path_ + "'");
     }
 }
+
+}  // namespace quorvel::host

@@ -8,6 +8,8 @@
 
 typedef struct sf_private_tag SNDFILE;  // libsndfile's own declaration
 
+namespace quorvel::host {
+
 class SoundFileReader : public AudioSource {
 public:
     // Opens `path`; throws HostError with libsndfile's reason when it cannot be read.
@@ -65,3 +67,5 @@ private:
     std::string storedFormat_;
     bool clips_ = false;
 };
+
+}  // namespace quorvel::host

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+namespace quorvel::host {
+
 struct ProgramResult {
     bool started = false;  // false when the program could not be run at all
     int exitCode = -1;
@@ -13,3 +15,5 @@ struct ProgramResult {
 // Main thread. Runs `program` (looked up on PATH) with `arguments`, its standard output
 // discarded, and waits for it.
 ProgramResult runProgram(const std::string& program, const std::vector<std::string>& arguments);
+
+}  // namespace quorvel::host

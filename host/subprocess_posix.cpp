@@ -8,6 +8,8 @@
 
 #include "host/subprocess.h"
 
+namespace quorvel::host {
+
 ProgramResult runProgram(const std::string& program, const std::vector<std::string>& arguments) {
     ProgramResult result;
     int errorPipe[2];
@@ -54,3 +56,5 @@ ProgramResult runProgram(const std::string& program, const std::vector<std::stri
     result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     return result;
 }
+
+}  // namespace quorvel::host

@@ -2,6 +2,8 @@
 
 #include "host/subprocess.h"
 
+namespace quorvel::host {
+
 ProgramResult runProgram(const std::string& program, const std::vector<std::string>& arguments) {
     // The command interpreter finds the program on PATH; its error stream is read back
     // through the pipe, its output stream is discarded.
@@ -28,3 +30,5 @@ ProgramResult runProgram(const std::string& program, const std::vector<std::stri
     result.exitCode = _pclose(pipe);
     return result;
 }
+
+}  // namespace quorvel::host

@@ -3,6 +3,8 @@
 #include "host/check_isolation.h"
 #include "host/usage_error.h"
 
+namespace quorvel::host {
+
 namespace {
 
 // The work's reply starts with one of these tags, so that its own failures travel back with
@@ -44,3 +46,5 @@ std::string runSupervised(const std::function<std::string()>& work, const std::s
     }
     return text;
 }
+
+}  // namespace quorvel::host

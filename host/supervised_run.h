@@ -5,6 +5,8 @@
 #include <functional>
 #include <string>
 
+namespace quorvel::host {
+
 // Main thread. Runs `work` supervised (in a child process where the platform allows), the
 // plug-in's standard output sent to the tool's error stream, with at most `callSeconds` for
 // any one plug-in call (the work notes its calls with noteCheckProgress()). Answers what the
@@ -13,3 +15,5 @@
 // in one line, with the request or block it happened at.
 std::string runSupervised(const std::function<std::string()>& work, const std::string& command,
                           double callSeconds);
+
+}  // namespace quorvel::host

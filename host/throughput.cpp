@@ -6,6 +6,8 @@
 
 #include "host/check_isolation.h"
 
+namespace quorvel::host {
+
 namespace {
 
 template <typename Sample>
@@ -52,3 +54,5 @@ Throughput measureThroughput(PluginInstance& instance, Precision precision, std:
     return precision == Precision::float64 ? measure<double>(instance, blockSize, sampleRate, params, minSeconds)
                                            : measure<float>(instance, blockSize, sampleRate, params, minSeconds);
 }
+
+}  // namespace quorvel::host

@@ -9,6 +9,8 @@
 #include "host/plugin_instance.h"
 #include "host/render.h"
 
+namespace quorvel::host {
+
 struct Throughput {
     std::int64_t frames = 0;
     double seconds = 0.0;
@@ -22,3 +24,5 @@ struct Throughput {
 // `params` written before every block.
 Throughput measureThroughput(PluginInstance& instance, Precision precision, std::int32_t blockSize, float sampleRate,
                              const std::vector<ParamSetting>& params, double minSeconds);
+
+}  // namespace quorvel::host

@@ -4,7 +4,11 @@
 
 #include "host/plugin_instance.h"
 
+namespace quorvel::host {
+
 class UsageError : public HostError {
 public:
     using HostError::HostError;
 };
+
+}  // namespace quorvel::host

@@ -12,6 +12,8 @@
 #include "host/commands.h"
 #include "host/validation.h"
 
+namespace quorvel::host {
+
 namespace {
 
 constexpr int usageError = 2;
@@ -169,3 +171,5 @@ Subcommand addValidateCommand(CLI::App& app) {
         ->capture_default_str();
     return {command, [options] { return runValidate(*options); }};
 }
+
+}  // namespace quorvel::host

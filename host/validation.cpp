@@ -8,6 +8,8 @@
 #include "host/validation_checks.h"
 #include "host/validation_support.h"
 
+namespace quorvel::host {
+
 namespace {
 
 // A verdict crosses from the isolated child as its status letter followed by the detail.
@@ -171,3 +173,5 @@ const char* statusText(CheckStatus status) {
     }
     return "?";
 }
+
+}  // namespace quorvel::host

@@ -10,6 +10,8 @@
 
 #include "host/check_status.h"
 
+namespace quorvel::host {
+
 struct CheckResult {
     std::string name;
     CheckStatus status = CheckStatus::pass;
@@ -57,3 +59,5 @@ std::vector<CheckResult> validatePlugin(const std::string& path, const Validatio
 
 // Whether `results` pass: no failure, and no warning when `strict`.
 bool validationPassed(const std::vector<CheckResult>& results, bool strict);
+
+}  // namespace quorvel::host

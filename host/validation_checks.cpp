@@ -1,5 +1,7 @@
 #include "host/validation_checks.h"
 
+namespace quorvel::host {
+
 const std::vector<CheckDefinition>& validationChecks() {
     static const std::vector<CheckDefinition> checks = [] {
         std::vector<CheckDefinition> all;
@@ -10,3 +12,5 @@ const std::vector<CheckDefinition>& validationChecks() {
     }();
     return checks;
 }
+
+}  // namespace quorvel::host

@@ -11,6 +11,8 @@
 #include "host/check_status.h"
 #include "host/plugin_library.h"
 
+namespace quorvel::host {
+
 // What a check is given: the entry point, the profile, and its own seed for random choices.
 struct CheckContext {
     PluginEntry entry = nullptr;
@@ -34,3 +36,5 @@ std::vector<CheckDefinition> recordChecks();
 std::vector<CheckDefinition> paramChecks();
 std::vector<CheckDefinition> processChecks();
 std::vector<CheckDefinition> stateChecks();
+
+}  // namespace quorvel::host

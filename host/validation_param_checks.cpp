@@ -7,6 +7,8 @@
 #include "host/validation_checks.h"
 #include "host/validation_support.h"
 
+namespace quorvel::host {
+
 namespace {
 
 constexpr float probeValues[] = {0.0F, 0.25F, 0.5F, 0.75F, 1.0F};
@@ -199,3 +201,5 @@ std::vector<CheckDefinition> paramChecks() {
         {"threaded-params", "parameter writes from a second thread overlapping process calls", checkThreadedParams},
     };
 }
+
+}  // namespace quorvel::host

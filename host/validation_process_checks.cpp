@@ -8,6 +8,8 @@
 #include "host/validation_checks.h"
 #include "host/validation_support.h"
 
+namespace quorvel::host {
+
 namespace {
 
 constexpr float sampleRates[] = {44100.0F, 48000.0F, 96000.0F};
@@ -336,3 +338,5 @@ std::vector<CheckDefinition> processChecks() {
         {"no-allocation", "no heap allocation during processing", checkNoAllocation},
     };
 }
+
+}  // namespace quorvel::host

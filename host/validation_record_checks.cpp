@@ -7,6 +7,8 @@
 #include "host/validation_checks.h"
 #include "host/validation_support.h"
 
+namespace quorvel::host {
+
 namespace {
 
 CheckVerdict checkEntryVersionZero(const CheckContext& context) {
@@ -176,3 +178,5 @@ std::vector<CheckDefinition> recordChecks() {
          checkIdentityTexts},
     };
 }
+
+}  // namespace quorvel::host

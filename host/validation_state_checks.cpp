@@ -7,6 +7,8 @@
 #include "host/validation_checks.h"
 #include "host/validation_support.h"
 
+namespace quorvel::host {
+
 namespace {
 
 // The effect's whole state as its chunk (a copy); empty when it answers none.
@@ -184,3 +186,5 @@ std::vector<CheckDefinition> stateChecks() {
         {"open-close", "open/close cycles for 1.5 s (at most 1,000)", checkOpenClose},
     };
 }
+
+}  // namespace quorvel::host

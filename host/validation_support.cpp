@@ -4,6 +4,8 @@
 
 #include "host/render.h"
 
+namespace quorvel::host {
+
 float Random::paramValue() {
     switch (next() % 8U) {
     case 0:
@@ -85,3 +87,5 @@ CheckVerdict textVerdict(const std::vector<std::string>& problems, const std::ve
     }
     return pass(passNote);
 }
+
+}  // namespace quorvel::host

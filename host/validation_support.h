@@ -13,6 +13,8 @@
 #include "host/check_status.h"
 #include "host/plugin_instance.h"
 
+namespace quorvel::host {
+
 // A small generator (xorshift32), so that one seed always drives the same values.
 class Random {
 public:
@@ -175,3 +177,5 @@ void judgeText(const TextAnswer& answer, const std::string& what, std::vector<st
 // long texts, else a pass with `passNote`.
 CheckVerdict textVerdict(const std::vector<std::string>& problems, const std::vector<std::string>& longTexts,
                          const std::string& passNote);
+
+}  // namespace quorvel::host

@@ -12,6 +12,8 @@
 #include "host/subprocess.h"
 #include "host/usage_error.h"
 
+namespace quorvel::host {
+
 WaveformSummary::WaveformSummary(std::int64_t totalFrames, double sampleRate, int columns)
     : sampleRate_(sampleRate),
       framesPerColumn_(std::max<std::int64_t>(1, (std::max<std::int64_t>(totalFrames, 1) + columns - 1) / columns)),
@@ -186,3 +188,5 @@ void plotWaveforms(const WaveformSummary& summary, const std::string& title, con
         throw HostError("gnuplot could not draw the plot: " + (reason.empty() ? "it failed" : reason));
     }
 }
+
+}  // namespace quorvel::host

@@ -8,6 +8,8 @@
 
 #include "host/render.h"
 
+namespace quorvel::host {
+
 class WaveformSummary : public RenderObserver {
 public:
     // `totalFrames` frames at `sampleRate` are expected, summarised into at most `columns`
@@ -65,3 +67,5 @@ PictureFormat pictureFormatFor(const std::string& path);
 // Throws HostError when there is nothing to draw (no frames), gnuplot cannot be run or fails.
 void plotWaveforms(const WaveformSummary& summary, const std::string& title, const std::string& path,
                    PictureFormat format);
+
+}  // namespace quorvel::host

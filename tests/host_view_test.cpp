@@ -12,6 +12,8 @@
 #include "host/plugin_library.h"
 #include "recording_host.h"
 
+using namespace quorvel::host;
+
 namespace {
 
 const std::string pluginPath = std::string("./") + QUORVEL_PLUGIN_FILE;

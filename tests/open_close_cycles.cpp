@@ -12,6 +12,8 @@
 #include "framework/request_codes.h"
 #include "host/plugin_library.h"
 
+using namespace quorvel::host;
+
 namespace {
 
 // Every tenth cycle the host refuses (version 0), so the entry point must create nothing.

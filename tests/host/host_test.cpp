@@ -26,6 +26,8 @@
 #include "host/usage_error.h"
 #include "host/validation.h"
 
+using namespace quorvel::host;
+
 namespace {
 
 std::string local(const char* file) {

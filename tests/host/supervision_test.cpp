@@ -17,6 +17,8 @@
 #include <unistd.h>
 #endif
 
+using namespace quorvel::host;
+
 namespace {
 
 bool contains(const std::string& text, const std::string& part) {

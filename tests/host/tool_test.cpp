@@ -18,6 +18,8 @@
 
 #include "host/sound_file.h"
 
+using namespace quorvel::host;
+
 namespace fs = std::filesystem;
 
 namespace {

@@ -16,6 +16,8 @@
 #include "host/validation.h"
 #include "host/validation_checks.h"
 
+using namespace quorvel::host;
+
 namespace {
 
 std::string local(const char* file) {

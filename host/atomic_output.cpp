@@ -44,8 +44,8 @@ bool createNewFile(const std::string& path) {
 std::string temporaryNameFor(const fs::path& target, unsigned attempt) {
     static std::atomic<unsigned> counter{0};
     const auto clock = static_cast<unsigned long long>(std::chrono::steady_clock::now().time_since_epoch().count());
-    const std::string suffix = std::to_string(clock % 1000000007ULL) + "-" + std::to_string(counter++) + "-" +
-                               std::to_string(attempt);
+    const std::string suffix =
+        std::to_string(clock % 1000000007ULL) + "-" + std::to_string(counter++) + "-" + std::to_string(attempt);
     fs::path name = target.parent_path() / ("." + target.filename().string() + ".quorvel-" + suffix + ".tmp");
     return name.string();
 }
@@ -97,8 +97,7 @@ AtomicOutput::AtomicOutput(const std::string& target, const std::string& what) {
     }
     const fs::path folder = target_.parent_path().empty() ? fs::path(".") : target_.parent_path();
     if (!fs::is_directory(folder, error)) {
-        throw HostError("cannot write " + quote(target) + ": the folder " + quote(folder.string()) +
-                        " does not exist");
+        throw HostError("cannot write " + quote(target) + ": the folder " + quote(folder.string()) + " does not exist");
     }
     for (unsigned attempt = 0; attempt < 100; ++attempt) {
         const std::string candidate = temporaryNameFor(target_, attempt);

@@ -22,8 +22,8 @@ int runBench(const BenchOptions& options) {
             const std::vector<ParamSetting> params = parseParamSettings(options.sets, {}, instance);
             const Precision precision = options.precision == 64 ? Precision::float64 : Precision::float32;
             prepareForProcessing(instance, options.sampleRate, options.blockSize, precision);
-            const Throughput result = measureThroughput(instance, precision, options.blockSize, options.sampleRate,
-                                                        params, options.seconds);
+            const Throughput result =
+                measureThroughput(instance, precision, options.blockSize, options.sampleRate, params, options.seconds);
             const std::string effect = printableText(instance.effectName().text);
             instance.close();
 
@@ -33,9 +33,9 @@ int runBench(const BenchOptions& options) {
                           "frames/s          %.0f\n"
                           "real-time factor  %.1f\n"
                           "(%lld frames in %.3f s)\n",
-                          effect.c_str(), options.precision, options.blockSize,
-                          static_cast<double>(options.sampleRate), result.framesPerSecond, result.realTimeFactor,
-                          static_cast<long long>(result.frames), result.seconds);
+                          effect.c_str(), options.precision, options.blockSize, static_cast<double>(options.sampleRate),
+                          result.framesPerSecond, result.realTimeFactor, static_cast<long long>(result.frames),
+                          result.seconds);
             return std::string(text);
         },
         "bench", options.timeoutSeconds);

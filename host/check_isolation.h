@@ -29,10 +29,10 @@ struct IsolatedOutcome {
     // block 12", "hung: no answer within 10 s at block 12", "timed out after 60 s at ...",
     // "interrupted by SIGINT", "the host failed: <message>".
     std::string failure;
-    std::string lastNote;                // the last progress note, empty when none
-    std::string pluginOutput;            // captured mode: what the work printed (the first 64 KiB)
-    std::size_t pluginOutputLines = 0;   // captured mode: how many lines it printed in all
-    int interruptedBy = 0;               // SIGINT, SIGTERM or SIGHUP when one ended the wait, else 0
+    std::string lastNote;               // the last progress note, empty when none
+    std::string pluginOutput;           // captured mode: what the work printed (the first 64 KiB)
+    std::size_t pluginOutputLines = 0;  // captured mode: how many lines it printed in all
+    int interruptedBy = 0;              // SIGINT, SIGTERM or SIGHUP when one ended the wait, else 0
 };
 
 // Captured output beyond this many bytes is counted in lines but not kept.

@@ -223,8 +223,7 @@ IsolatedOutcome runIsolated(const std::function<std::string()>& work, const std:
         }
         if (!stopped.empty()) {
             kill(child, SIGKILL);
-            while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
-            }
+            while (waitpid(child, &status, 0) < 0 && errno == EINTR) {}
             break;
         }
     }

@@ -23,7 +23,8 @@ LONG WINAPI reportCrash(EXCEPTION_POINTERS* info) {
     const int length = std::snprintf(line, sizeof line, "quorvel-host: %s: the plug-in crashed (exception 0x%08lX)%s\n",
                                      currentLabel.c_str(), code, where.c_str());
     if (length > 0) {
-        _write(toolErrorStream, line, static_cast<unsigned>(length < static_cast<int>(sizeof line) ? length : sizeof line - 1));
+        _write(toolErrorStream, line,
+               static_cast<unsigned>(length < static_cast<int>(sizeof line) ? length : sizeof line - 1));
     }
     ExitProcess(1);
 }

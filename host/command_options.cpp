@@ -7,7 +7,8 @@
 namespace quorvel::host {
 
 void addPluginOption(CLI::App& command, std::string& plugin) {
-    command.add_option("PLUGIN", plugin, "The plug-in library file (.so, .dll); a name without a folder is a file here")
+    command
+        .add_option("PLUGIN", plugin, "The plug-in library file (.so, .dll); a name without a folder is a file here")
         ->required();
 }
 

@@ -31,7 +31,7 @@ std::intptr_t hostCallback(EffectRecord* record, std::int32_t request, std::int3
 
 // A host that answers 0 to everything, the version question included: an entry point given
 // this callback must create no effect.
-std::intptr_t refusingHostCallback(EffectRecord* record, std::int32_t request, std::int32_t index,
-                                   std::intptr_t value, void* ptr, float opt);
+std::intptr_t refusingHostCallback(EffectRecord* record, std::int32_t request, std::int32_t index, std::intptr_t value,
+                                   void* ptr, float opt);
 
 }  // namespace quorvel::host

@@ -88,8 +88,8 @@ std::string textReport(const std::string& path, const PluginInfo& info) {
         append(out, "  %-5s %-9s %-10s %-10s %-8s %s\n", "index", "title", "value", "text", "unit", "automatable");
         for (const ParamInfo& param : info.params) {
             append(out, "  %-5d %-9s %-10.6f %-10s %-8s %s\n", param.index, printableText(param.title).c_str(),
-                        static_cast<double>(param.value), printableText(param.valueText).c_str(), printableText(param.unit).c_str(),
-                        param.automatable ? "yes" : "no");
+                   static_cast<double>(param.value), printableText(param.valueText).c_str(),
+                   printableText(param.unit).c_str(), param.automatable ? "yes" : "no");
         }
     }
     return out;

@@ -40,7 +40,7 @@ std::int32_t findParam(const std::string& name, const std::string& setting, Plug
         const long index = digits.size() > 6 ? count : std::strtol(digits.c_str(), nullptr, 10);
         if (index >= count) {
             throw UsageError("parameter index " + name + " in '" + setting + "' is out of range (the plug-in has " +
-                            std::to_string(count) + " parameters)");
+                             std::to_string(count) + " parameters)");
         }
         return static_cast<std::int32_t>(index);
     }
@@ -59,7 +59,7 @@ std::int32_t findParam(const std::string& name, const std::string& setting, Plug
     }
     if (found.size() > 1) {
         throw UsageError("the title '" + name + "' names " + std::to_string(found.size()) +
-                        " parameters; use an index instead");
+                         " parameters; use an index instead");
     }
     return found.front();
 }

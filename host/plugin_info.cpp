@@ -25,8 +25,8 @@ struct LongTexts {
         }
         return std::to_string(count) + (count == 1 ? " text is" : " texts are") +
                " longer than the interface's nominal size but " + (count == 1 ? "fits" : "fit") + " this host's " +
-               std::to_string(capacity) + "-byte buffers (longest: " + longest + ", " + std::to_string(length) + " bytes with its zero where " +
-               std::to_string(nominal) + " are nominal)";
+               std::to_string(capacity) + "-byte buffers (longest: " + longest + ", " + std::to_string(length) +
+               " bytes with its zero where " + std::to_string(nominal) + " are nominal)";
     }
 };
 

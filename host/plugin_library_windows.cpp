@@ -18,8 +18,7 @@ PluginLibrary::~PluginLibrary() {
 }
 
 void* PluginLibrary::symbol(const char* name) const {
-    return handle_ != nullptr ? reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(handle_), name))
-                              : nullptr;
+    return handle_ != nullptr ? reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(handle_), name)) : nullptr;
 }
 
 }  // namespace quorvel::host

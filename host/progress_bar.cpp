@@ -47,8 +47,8 @@ void ProgressBar::update(std::int64_t done) {
     }
     const double fraction = done >= total_ ? 1.0 : static_cast<double>(done) / static_cast<double>(total_);
     const int filled = static_cast<int>(fraction * barWidth);
-    std::fprintf(stderr, "\r[%s%s] %3d%%", std::string(filled, '#').c_str(), std::string(barWidth - filled, '.').c_str(),
-                 static_cast<int>(fraction * 100.0));
+    std::fprintf(stderr, "\r[%s%s] %3d%%", std::string(filled, '#').c_str(),
+                 std::string(barWidth - filled, '.').c_str(), static_cast<int>(fraction * 100.0));
     std::fflush(stderr);
     shown_ = true;
     lastDrawn_ = now;

@@ -27,8 +27,8 @@ void measure(RenderResult& result, const Sample* samples, std::size_t count) {
 }
 
 template <typename Sample>
-RenderResult renderWith(PluginInstance& instance, AudioSource& source, AudioSink& sink,
-                        const RenderSettings& settings, RenderObserver* observer) {
+RenderResult renderWith(PluginInstance& instance, AudioSource& source, AudioSink& sink, const RenderSettings& settings,
+                        RenderObserver* observer) {
     const std::int32_t block = settings.blockSize;
     const bool ramping = std::any_of(settings.params.begin(), settings.params.end(),
                                      [](const ParamSetting& setting) { return setting.from != setting.to; });
@@ -51,7 +51,7 @@ RenderResult renderWith(PluginInstance& instance, AudioSource& source, AudioSink
     std::vector<Sample*> inPointers(inputs), outPointers(outputs);
 
     bool sourceEnded = false;
-    std::int64_t done = 0;      // frames processed
+    std::int64_t done = 0;  // frames processed
     std::int64_t blockNumber = 0;
     for (;;) {
         std::int32_t n = 0;
@@ -73,8 +73,8 @@ RenderResult renderWith(PluginInstance& instance, AudioSource& source, AudioSink
         for (int c = 0; c < inputs; ++c) {
             const int from = sourceChannelFor(c, fileChannels);
             for (std::int32_t k = 0; k < n; ++k) {
-                in[c][k] = from < 0 || sourceEnded ? Sample{0}
-                                                   : fileFrames[static_cast<std::size_t>(k) * fileChannels + from];
+                in[c][k] =
+                    from < 0 || sourceEnded ? Sample{0} : fileFrames[static_cast<std::size_t>(k) * fileChannels + from];
             }
         }
         noteCheckProgress("block " + std::to_string(blockNumber));
@@ -117,8 +117,8 @@ void requirePrecision(const PluginInstance& instance, Precision precision) {
         throw HostError("the plug-in has no outputs");
     }
     if (precision == Precision::float64 ? !instance.canProcessDouble() : !instance.canProcessFloat()) {
-        throw HostError(std::string("the plug-in does not process ") +
-                        (precision == Precision::float64 ? "64" : "32") + "-bit samples");
+        throw HostError(std::string("the plug-in does not process ") + (precision == Precision::float64 ? "64" : "32") +
+                        "-bit samples");
     }
 }
 
@@ -146,8 +146,8 @@ void prepareForProcessing(PluginInstance& instance, float sampleRate, std::int32
     instance.setActive(true);
 }
 
-RenderResult renderAudio(PluginInstance& instance, AudioSource& source, AudioSink& sink,
-                         const RenderSettings& settings, RenderObserver* observer) {
+RenderResult renderAudio(PluginInstance& instance, AudioSource& source, AudioSink& sink, const RenderSettings& settings,
+                         RenderObserver* observer) {
     if (settings.blockSize < 1) {
         throw HostError("the block size must be at least 1");
     }

@@ -51,8 +51,8 @@ public:
     virtual ~RenderObserver() = default;
     virtual void onBlock(const float* const* inputs, int inputCount, const float* const* outputs, int outputCount,
                          std::int32_t frameCount) = 0;
-    virtual void onBlock(const double* const* inputs, int inputCount, const double* const* outputs,
-                         int outputCount, std::int32_t frameCount) = 0;
+    virtual void onBlock(const double* const* inputs, int inputCount, const double* const* outputs, int outputCount,
+                         std::int32_t frameCount) = 0;
 };
 
 // Which channel of a `fileChannels`-channel source feeds effect input `input`: a mono source
@@ -71,7 +71,7 @@ void prepareForProcessing(PluginInstance& instance, float sampleRate, std::int32
 // instance prepared by prepareForProcessing() into `sink` (which takes the effect's
 // outputCount() channels) and answers what was written. Notes each block's progress for the
 // supervisor.
-RenderResult renderAudio(PluginInstance& instance, AudioSource& source, AudioSink& sink,
-                         const RenderSettings& settings, RenderObserver* observer = nullptr);
+RenderResult renderAudio(PluginInstance& instance, AudioSource& source, AudioSink& sink, const RenderSettings& settings,
+                         RenderObserver* observer = nullptr);
 
 }  // namespace quorvel::host

@@ -61,8 +61,9 @@ void checkPaths(const RenderOptions& options) {
     checkOutputPath(options.output, "the output", {{"the input", options.input}, {"the plug-in", options.plugin}});
     if (!options.plot.empty()) {
         pictureFormatFor(options.plot);
-        checkOutputPath(options.plot, "the plot",
-                        {{"the input", options.input}, {"the plug-in", options.plugin}, {"the output", options.output}});
+        checkOutputPath(
+            options.plot, "the plot",
+            {{"the input", options.input}, {"the plug-in", options.plugin}, {"the output", options.output}});
     }
 }
 
@@ -156,7 +157,8 @@ int runRender(const RenderOptions& options) {
     const auto nonFinite = result["nonFinite"].get<std::int64_t>();
     const auto clipped = result["clips"].get<bool>() ? result["overFullScale"].get<std::int64_t>() : 0;
     if (nonFinite > 0) {
-        const std::string text = "the plug-in produced " + std::to_string(nonFinite) + " non-finite samples (NaN or infinity)";
+        const std::string text =
+            "the plug-in produced " + std::to_string(nonFinite) + " non-finite samples (NaN or infinity)";
         if (options.strict) {
             throw HostError(text + "; --strict refuses the render, so '" + options.output + "' was left as it was");
         }
@@ -181,8 +183,7 @@ int runRender(const RenderOptions& options) {
                 static_cast<double>(frames) / rate, rate, result["stored"].get<std::string>().c_str(),
                 options.input.empty() ? "the built-in demo" : options.input.c_str(),
                 printableText(result["effect"].get<std::string>()).c_str(), options.output.c_str());
-    std::printf("Output peak %.6f (%.2f dBFS), %lld clipped, %lld non-finite samples%s\n",
-                result["peak"].get<double>(),
+    std::printf("Output peak %.6f (%.2f dBFS), %lld clipped, %lld non-finite samples%s\n", result["peak"].get<double>(),
                 result["peak"].get<double>() > 0 ? 20.0 * std::log10(result["peak"].get<double>()) : -HUGE_VAL,
                 static_cast<long long>(clipped), static_cast<long long>(nonFinite),
                 result["latency"].get<int>() > 0
@@ -204,15 +205,17 @@ Subcommand addRenderCommand(CLI::App& app) {
     command->add_option("--set", options->sets, "Set a parameter, by title or index: NAME=VALUE (0..1)");
     command->add_option("--ramp", options->ramps, "Move a parameter linearly over the input: NAME=FROM:TO");
     addPrecisionAndBlock(*command, options->precision, options->blockSize);
-    command->add_option("--plot", options->plot, "Draw input and output waveforms to this .png, .svg or .pdf "
-                                                 "(needs gnuplot)");
+    command->add_option("--plot", options->plot,
+                        "Draw input and output waveforms to this .png, .svg or .pdf "
+                        "(needs gnuplot)");
     const std::map<std::string, EncodingChoice> encodings = {{"pcm16", EncodingChoice::pcm16},
                                                              {"pcm24", EncodingChoice::pcm24},
                                                              {"float", EncodingChoice::float32},
                                                              {"double", EncodingChoice::float64}};
-    command->add_option("--encoding", options->encoding,
-                        "Stored sample format: pcm16, pcm24, float or double (default: float, double with "
-                        "--precision 64)")
+    command
+        ->add_option("--encoding", options->encoding,
+                     "Stored sample format: pcm16, pcm24, float or double (default: float, double with "
+                     "--precision 64)")
         ->transform(CLI::CheckedTransformer(encodings, CLI::ignore_case));
     command->add_option("--tail", options->tailSeconds, "Seconds of silence rendered after the input")
         ->check(finiteRange(0.0, 3600.0));

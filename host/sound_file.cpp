@@ -192,8 +192,8 @@ SoundFileWriter::SoundFileWriter(const std::string& path, int channels, int samp
     if (info.format == 0) {
         throw HostError(exactEncoding ? "the ." + extension + " format cannot store " + std::to_string(channels) +
                                             "-channel audio as " + subtypeName(wanted)
-                                      : "libsndfile cannot write " + std::to_string(channels) +
-                                            "-channel audio as ." + extension);
+                                      : "libsndfile cannot write " + std::to_string(channels) + "-channel audio as ." +
+                                            extension);
     }
     const int subtype = info.format & SF_FORMAT_SUBMASK;
     storedFormat_ = subtypeName(subtype);

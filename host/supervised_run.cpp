@@ -15,8 +15,7 @@ constexpr char errorTag = 'E';
 
 }  // namespace
 
-std::string runSupervised(const std::function<std::string()>& work, const std::string& command,
-                          double callSeconds) {
+std::string runSupervised(const std::function<std::string()>& work, const std::string& command, double callSeconds) {
     const auto tagged = [&work]() -> std::string {
         try {
             return answerTag + work();

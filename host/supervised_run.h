@@ -13,7 +13,6 @@ namespace quorvel::host {
 // work answered. A UsageError or HostError that the work throws is thrown again here as the
 // same type and message; a crash, exit, abort, hang or interruption throws HostError saying so
 // in one line, with the request or block it happened at.
-std::string runSupervised(const std::function<std::string()>& work, const std::string& command,
-                          double callSeconds);
+std::string runSupervised(const std::function<std::string()>& work, const std::string& command, double callSeconds);
 
 }  // namespace quorvel::host

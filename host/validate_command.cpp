@@ -124,19 +124,15 @@ int runValidate(const ValidateOptions& options) {
                               {"pluginOutputLines", result.outputLines},
                               {"pluginOutput", result.output}});
         }
-        const nlohmann::json report = {{"plugin", options.plugin},
-                                       {"profile", profile},
-                                       {"strict", options.strict},
-                                       {"seed", validation.seed},
-                                       {"passed", passed},
-                                       {"crashIsolation", isolationSurvivesCrashes()},
-                                       {"seconds", seconds},
-                                       {"checks", checks}};
+        const nlohmann::json report = {{"plugin", options.plugin}, {"profile", profile},
+                                       {"strict", options.strict}, {"seed", validation.seed},
+                                       {"passed", passed},         {"crashIsolation", isolationSurvivesCrashes()},
+                                       {"seconds", seconds},       {"checks", checks}};
         // Texts from a plug-in need not be UTF-8: bad bytes become replacement characters.
         std::cout << report.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
     } else {
-        std::printf("%zu checks in %.1f s: %d passed, %d failed, %d warned, %d skipped: %s\n", results.size(),
-                    seconds, counts[static_cast<int>(CheckStatus::pass)], counts[static_cast<int>(CheckStatus::fail)],
+        std::printf("%zu checks in %.1f s: %d passed, %d failed, %d warned, %d skipped: %s\n", results.size(), seconds,
+                    counts[static_cast<int>(CheckStatus::pass)], counts[static_cast<int>(CheckStatus::fail)],
                     counts[static_cast<int>(CheckStatus::warn)], counts[static_cast<int>(CheckStatus::skip)],
                     passed ? "VALID" : "INVALID");
     }

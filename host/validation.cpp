@@ -64,8 +64,8 @@ CheckResult runCheck(const CheckDefinition& check, PluginEntry entry, const Vali
         context.seed = checkSeed(options.seed + static_cast<std::uint32_t>(round), check.name);
         IsolationLimits limits;
         limits.totalSeconds = options.timeoutSeconds;
-        const IsolatedOutcome outcome = runIsolated([&] { return encode(check.function(context)); }, check.name,
-                                                    limits, PluginOutput::captured);
+        const IsolatedOutcome outcome =
+            runIsolated([&] { return encode(check.function(context)); }, check.name, limits, PluginOutput::captured);
         const CheckVerdict verdict =
             outcome.completed ? decode(outcome.answer) : CheckVerdict{CheckStatus::fail, outcome.failure};
         result.status = verdict.status;

@@ -15,11 +15,11 @@ namespace quorvel::host {
 struct CheckResult {
     std::string name;
     CheckStatus status = CheckStatus::pass;
-    std::string detail;         // why it failed, warned or was skipped; a note when it passed
-    double seconds = 0.0;       // how long the check took, all its rounds
+    std::string detail;           // why it failed, warned or was skipped; a note when it passed
+    double seconds = 0.0;         // how long the check took, all its rounds
     std::size_t outputLines = 0;  // lines the plug-in printed during the check
-    std::string output;         // the first few of them
-    bool interrupted = false;   // a signal ended the check, and with it the run
+    std::string output;           // the first few of them
+    bool interrupted = false;     // a signal ended the check, and with it the run
 };
 
 struct ValidationOptions {

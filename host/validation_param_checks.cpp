@@ -42,8 +42,8 @@ CheckVerdict checkParamRoundTrip(const CheckContext& context) {
         return fail(summarise(failures));
     }
     if (!differences.empty()) {
-        return warn(std::to_string(differences.size()) + " values read back otherwise (stepped parameters): " +
-                    summarise(differences));
+        return warn(std::to_string(differences.size()) +
+                    " values read back otherwise (stepped parameters): " + summarise(differences));
     }
     return pass(std::to_string(count) + " parameters, " + std::to_string(std::size(probeValues)) + " values each");
 }
@@ -61,8 +61,7 @@ CheckVerdict checkParamTexts(const CheckContext& context) {
         judgeText(instance.paramUnit(i), what + "unit", problems, longTexts);
         for (const float value : probeValues) {
             instance.setParam(i, value);
-            judgeText(instance.paramValueText(i), what + "value text at " + valueText(value), problems,
-                      longTexts);
+            judgeText(instance.paramValueText(i), what + "value text at " + valueText(value), problems, longTexts);
         }
         instance.setParam(i, original);
     }

@@ -19,9 +19,8 @@ constexpr std::int32_t blockSizes[] = {1, 32, 512, 4096};
 // values from half-way on when `random` is given. Answers the first bad sample, in words with
 // the frame and `setting`; empty when all are sound.
 template <typename Sample>
-std::string processStretch(PluginInstance& instance, Channels<Sample>& channels, std::int64_t start,
-                           std::int64_t total, std::int32_t block, Random* random, const std::string& setting,
-                           bool silent = false) {
+std::string processStretch(PluginInstance& instance, Channels<Sample>& channels, std::int64_t start, std::int64_t total,
+                           std::int32_t block, Random* random, const std::string& setting, bool silent = false) {
     for (std::int64_t position = start; position < start + total; position += block) {
         noteCheckProgress(setting + ", frame " + std::to_string(position));
         if (random != nullptr && position >= start + total / 2 && position < start + total / 2 + block) {
@@ -245,8 +244,8 @@ CheckVerdict compareVariant(const CheckContext& context, bool randomSplits, bool
     return pass();
 }
 
-CheckVerdict compareBothPrecisions(const CheckContext& context, bool randomSplits, bool inPlace,
-                                   CheckStatus onMismatch, const std::string& passNote) {
+CheckVerdict compareBothPrecisions(const CheckContext& context, bool randomSplits, bool inPlace, CheckStatus onMismatch,
+                                   const std::string& passNote) {
     bool canFloat = false;
     bool canDouble = false;
     {

@@ -55,8 +55,8 @@ void guardedRequest(PluginInstance& instance, std::int32_t code, std::int32_t in
     instance.dispatch(code, index, 0, buffer.data(), 0.0F);
     const std::string what = "request " + std::to_string(code) + " wrote ";
     if (buffer.overrunAfter() > 0) {
-        problems.push_back(what + std::to_string(buffer.overrunAfter()) + " bytes past its " +
-                           std::to_string(size) + "-byte buffer (a write outside a buffer)");
+        problems.push_back(what + std::to_string(buffer.overrunAfter()) + " bytes past its " + std::to_string(size) +
+                           "-byte buffer (a write outside a buffer)");
     } else if (buffer.overrunBefore() > 0) {
         problems.push_back(what + "before its buffer (a write outside a buffer)");
     }
@@ -66,7 +66,7 @@ void guardedRequest(PluginInstance& instance, std::int32_t code, std::int32_t in
 // a kilobyte for the records that some requests fill.
 std::size_t sweepBufferSize(std::int32_t code) {
     static const std::map<std::int32_t, std::size_t> textSizes = {
-        {reqProgramName, textCapacity::programName}, {reqParamUnit, textCapacity::paramUnit},
+        {reqProgramName, textCapacity::programName},       {reqParamUnit, textCapacity::paramUnit},
         {reqParamValueText, textCapacity::paramValueText}, {reqParamTitle, textCapacity::paramTitle},
         {reqProgramNameAt, textCapacity::programName},     {reqEffectName, textCapacity::effectName},
         {reqVendorText, textCapacity::vendorText},         {reqProductText, textCapacity::productText},
@@ -108,8 +108,8 @@ CheckVerdict hostSweep(const CheckContext& context) {
         ++sent;
     };
     constexpr std::size_t record = 1024;  // for the records some requests fill
-    for (const std::int32_t code : {reqCurrentProgram, reqIdentify, reqCategory, reqVendorVersion, reqTailLength,
-                                    reqInterfaceVersion}) {
+    for (const std::int32_t code :
+         {reqCurrentProgram, reqIdentify, reqCategory, reqVendorVersion, reqTailLength, reqInterfaceVersion}) {
         request(code, 0, record);
     }
     for (const std::int32_t code : {reqProgramName, reqEffectName, reqVendorText, reqProductText}) {

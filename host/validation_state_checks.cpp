@@ -111,10 +111,13 @@ CheckVerdict checkChunkState(const CheckContext& context) {
     const auto referenceSound = renderState(reference);
     const double difference = secondHalfDifference(referenceSound, restoredSound);
     if (!(difference <= 1.0e-4)) {
-        return fail("state lost: a new effect given the chunk sounds otherwise than one given the parameter values "
-                    "(largest difference " + std::to_string(difference) + " in the second half of 0.74 s)");
+        return fail(
+            "state lost: a new effect given the chunk sounds otherwise than one given the parameter values "
+            "(largest difference " +
+            std::to_string(difference) + " in the second half of 0.74 s)");
     }
-    return pass(std::to_string(saved.size()) + "-byte chunk: saved, loaded and saved again identically; same "
+    return pass(std::to_string(saved.size()) +
+                "-byte chunk: saved, loaded and saved again identically; same "
                 "parameters and sound in a new effect");
 }
 

@@ -46,7 +46,7 @@ class Deadline {
 public:
     explicit Deadline(double seconds)
         : end_(std::chrono::steady_clock::now() + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-                                                       std::chrono::duration<double>(seconds))) {}
+                                                      std::chrono::duration<double>(seconds))) {}
     bool passed() const { return std::chrono::steady_clock::now() >= end_; }
 
 private:

@@ -2,11 +2,11 @@
 
 #include <algorithm>
 #include <cctype>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <chrono>
 #include <limits>
 
 #include "host/subprocess.h"
@@ -25,8 +25,8 @@ WaveformSummary::WaveformSummary(std::int64_t totalFrames, double sampleRate, in
 }
 
 template <typename Sample>
-void WaveformSummary::add(const Sample* const* inputs, int inputCount, const Sample* const* outputs,
-                          int outputCount, std::int32_t frameCount) {
+void WaveformSummary::add(const Sample* const* inputs, int inputCount, const Sample* const* outputs, int outputCount,
+                          std::int32_t frameCount) {
     const Sample* channels[traces] = {inputCount > 0 ? inputs[0] : nullptr, inputCount > 1 ? inputs[1] : nullptr,
                                       outputCount > 0 ? outputs[0] : nullptr, outputCount > 1 ? outputs[1] : nullptr};
     for (std::int32_t k = 0; k < frameCount; ++k, ++position_) {
@@ -36,8 +36,8 @@ void WaveformSummary::add(const Sample* const* inputs, int inputCount, const Sam
         }
         Column& column = columns_[index];
         for (int t = 0; t < traces; ++t) {
-            const double value = channels[t] != nullptr ? static_cast<double>(channels[t][k])
-                                                        : std::numeric_limits<double>::quiet_NaN();
+            const double value =
+                channels[t] != nullptr ? static_cast<double>(channels[t][k]) : std::numeric_limits<double>::quiet_NaN();
             if (!column.seen) {
                 column.low[t] = column.high[t] = value;
             } else {
@@ -55,8 +55,8 @@ void WaveformSummary::add(const Sample* const* inputs, int inputCount, const Sam
     }
 }
 
-void WaveformSummary::onBlock(const float* const* inputs, int inputCount, const float* const* outputs,
-                              int outputCount, std::int32_t frameCount) {
+void WaveformSummary::onBlock(const float* const* inputs, int inputCount, const float* const* outputs, int outputCount,
+                              std::int32_t frameCount) {
     add(inputs, inputCount, outputs, outputCount, frameCount);
 }
 
@@ -164,7 +164,8 @@ void plotWaveforms(const WaveformSummary& summary, const std::string& title, con
     script += "unset multiplot\n";
 
     const std::filesystem::path scriptPath =
-        std::filesystem::temp_directory_path() / ("quorvel-plot-" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()) + ".gp");
+        std::filesystem::temp_directory_path() /
+        ("quorvel-plot-" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()) + ".gp");
     {
         std::ofstream file(scriptPath);
         file << script;

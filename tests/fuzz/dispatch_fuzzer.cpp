@@ -82,9 +82,7 @@ struct Slots {
             slot = slotSentinel;
         }
     }
-    bool canariesIntact() const {
-        return canaryBefore == 0xC5C5C5C5C5C5C5C5 && canaryAfter == 0xC5C5C5C5C5C5C5C5;
-    }
+    bool canariesIntact() const { return canaryBefore == 0xC5C5C5C5C5C5C5C5 && canaryAfter == 0xC5C5C5C5C5C5C5C5; }
 };
 
 EffectRecord* currentRecord = nullptr;
@@ -110,12 +108,32 @@ bool inUnitRange(float value) {
 // Codes whose answer is a truth value.
 bool answersTruth(std::int32_t code) {
     switch (code) {
-    case reqEditorBounds: case reqEditorOpen: case reqParamAutomatable: case reqParamFromText:
-    case reqProgramNameAt: case reqInputPinInfo: case reqOutputPinInfo: case reqOfflineNotify:
-    case reqOfflinePrepare: case reqOfflineRun: case reqVariableIo: case reqSetSpeakerLayout: case reqBypass:
-    case reqEffectName: case reqVendorText: case reqProductText: case reqParamProperties: case reqEditorKeyDown:
-    case reqEditorKeyUp: case reqEditorKnobMode: case reqMidiProgramsChanged: case reqMidiKeyName:
-    case reqProgramChangeStart: case reqProgramChangeEnd: case reqGetSpeakerLayout: case reqPanLaw:
+    case reqEditorBounds:
+    case reqEditorOpen:
+    case reqParamAutomatable:
+    case reqParamFromText:
+    case reqProgramNameAt:
+    case reqInputPinInfo:
+    case reqOutputPinInfo:
+    case reqOfflineNotify:
+    case reqOfflinePrepare:
+    case reqOfflineRun:
+    case reqVariableIo:
+    case reqSetSpeakerLayout:
+    case reqBypass:
+    case reqEffectName:
+    case reqVendorText:
+    case reqProductText:
+    case reqParamProperties:
+    case reqEditorKeyDown:
+    case reqEditorKeyUp:
+    case reqEditorKnobMode:
+    case reqMidiProgramsChanged:
+    case reqMidiKeyName:
+    case reqProgramChangeStart:
+    case reqProgramChangeEnd:
+    case reqGetSpeakerLayout:
+    case reqPanLaw:
     case reqProcessPrecision:
         return true;
     default:
@@ -138,8 +156,7 @@ bool unhandled(std::int32_t code) {
 
 class Session {
 public:
-    explicit Session(EffectRecord* record)
-        : record_(record), effect_(static_cast<Quorvel*>(record->owner)) {
+    explicit Session(EffectRecord* record) : record_(record), effect_(static_cast<Quorvel*>(record->owner)) {
         std::memcpy(recordImage_.data(), record_, sizeof(EffectRecord));
         for (std::int32_t i = 0; i < Quorvel::paramCount; ++i) {
             params_[i] = record_->getParamEntry(record_, i);
@@ -190,10 +207,18 @@ private:
         const std::int32_t index = (mode & 3) == 0 ? fuzzIndex(in) : (mode & 3) == 1 ? in.i32() : in.i8();
         std::intptr_t value = 0;
         switch ((mode >> 2) & 3) {
-        case 0: value = in.i8(); break;
-        case 1: value = static_cast<std::intptr_t>(in.i64()); break;
-        case 2: value = in.u16(); break;
-        default: value = static_cast<std::intptr_t>(in.i32()); break;
+        case 0:
+            value = in.i8();
+            break;
+        case 1:
+            value = static_cast<std::intptr_t>(in.i64());
+            break;
+        case 2:
+            value = in.u16();
+            break;
+        default:
+            value = static_cast<std::intptr_t>(in.i32());
+            break;
         }
         const bool slotPointer = ((mode >> 4) & 3) == 3;
         const float opt = (mode & 0x40) != 0 ? static_cast<float>(in.i8()) : in.f32();
@@ -210,8 +235,8 @@ private:
         text[textLength] = 0;
 
         void* ptr = slotPointer ? static_cast<void*>(&slots_.slots[0]) : text;
-        std::size_t mayWrite = 0;     // bytes from `text` the request may change
-        bool fixedText = false;       // writes exactly mayWrite bytes, the last a zero
+        std::size_t mayWrite = 0;  // bytes from `text` the request may change
+        bool fixedText = false;    // writes exactly mayWrite bytes, the last a zero
         switch (code) {
         case reqProgramName:
             ptr = text, mayWrite = programNameLength + 1, fixedText = true;
@@ -258,9 +283,10 @@ private:
 
         // Nothing outside the text the request may write has changed.
         const std::size_t writableEnd = offset + mayWrite;
-        fuzzCheck(std::memcmp(buffer_.data(), before.data(), offset) == 0 &&
-                      std::memcmp(buffer_.data() + writableEnd, before.data() + writableEnd, dataSize - writableEnd) == 0,
-                  "a request wrote outside the text it may write");
+        fuzzCheck(
+            std::memcmp(buffer_.data(), before.data(), offset) == 0 &&
+                std::memcmp(buffer_.data() + writableEnd, before.data() + writableEnd, dataSize - writableEnd) == 0,
+            "a request wrote outside the text it may write");
         if (mayWrite > 0) {
             fuzzCheck(std::memchr(text, 0, mayWrite) != nullptr, "a text was left without its terminating zero");
             if (fixedText) {
@@ -397,7 +423,8 @@ private:
         if (frames > 0) {
             counter_ = (counter_ + frames) % counterCycle;
         }
-        fuzzCheck(effect_->frameCounterValue() == counter_, "the frame counter did not advance by the frames processed");
+        fuzzCheck(effect_->frameCounterValue() == counter_,
+                  "the frame counter did not advance by the frames processed");
     }
 
     EffectRecord* record_;

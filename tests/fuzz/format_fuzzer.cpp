@@ -37,11 +37,21 @@ std::string formatted(AudioEffect& effect, Operation operation, std::uint32_t bi
     std::memset(text.get(), staleByte, size);
     const float value = std::bit_cast<float>(bits);
     switch (operation) {
-    case Operation::decibels: effect.formatDecibels(value, text.get(), maxLength); break;
-    case Operation::hertz: effect.formatHertz(value, text.get(), maxLength); break;
-    case Operation::milliseconds: effect.formatMilliseconds(value, text.get(), maxLength); break;
-    case Operation::floating: effect.formatFloat(value, text.get(), maxLength); break;
-    default: effect.formatInteger(static_cast<std::int32_t>(bits), text.get(), maxLength); break;
+    case Operation::decibels:
+        effect.formatDecibels(value, text.get(), maxLength);
+        break;
+    case Operation::hertz:
+        effect.formatHertz(value, text.get(), maxLength);
+        break;
+    case Operation::milliseconds:
+        effect.formatMilliseconds(value, text.get(), maxLength);
+        break;
+    case Operation::floating:
+        effect.formatFloat(value, text.get(), maxLength);
+        break;
+    default:
+        effect.formatInteger(static_cast<std::int32_t>(bits), text.get(), maxLength);
+        break;
     }
 
     fuzzCheck(text[maxLength] == '\0', "no zero at maxLength");

@@ -94,11 +94,21 @@ public:
 
     void step(FuzzInput& in) {
         switch (in.u8() % 5) {
-        case 0: alloc(in); break;
-        case 1: free(in); break;
-        case 2: match(in); break;
-        case 3: copy(in); break;
-        default: buildSource(in); break;
+        case 0:
+            alloc(in);
+            break;
+        case 1:
+            free(in);
+            break;
+        case 2:
+            match(in);
+            break;
+        case 3:
+            copy(in);
+            break;
+        default:
+            buildSource(in);
+            break;
         }
         for (std::size_t s = 0; s < slotCount; ++s) {
             checkSlot(s);
@@ -203,8 +213,8 @@ private:
         if (from != nullptr) {
             expected = copiedInfo(from);
         }
-        const bool answer = effect_.copySpeakerInfo(reinterpret_cast<SpeakerInfo*>(to),
-                                                    reinterpret_cast<const SpeakerInfo*>(from));
+        const bool answer =
+            effect_.copySpeakerInfo(reinterpret_cast<SpeakerInfo*>(to), reinterpret_cast<const SpeakerInfo*>(from));
         if (to == nullptr || from == nullptr) {
             fuzzCheck(!answer, "a copy with a null record answered true");
             return;

@@ -41,8 +41,8 @@ const std::string& overlongTitle() {
     return title;
 }
 
-std::intptr_t dispatch(EffectRecord* record, std::int32_t request, std::int32_t index, std::intptr_t value,
-                       void* ptr, float /*opt*/) {
+std::intptr_t dispatch(EffectRecord* record, std::int32_t request, std::int32_t index, std::intptr_t value, void* ptr,
+                       float /*opt*/) {
     MinimalEffect* effect = owner(record);
     if (effect->faults.chatty && request == reqOpen) {
         std::printf("minimal: opened\n");
@@ -129,8 +129,7 @@ void process(EffectRecord* record, Sample** inputs, Sample** outputs, std::int32
     }
     if (effect->faults.hangsOnLongBlocks && frameCount >= 4096) {
         static volatile bool released = false;  // never set: the call waits for ever
-        while (!released) {
-        }
+        while (!released) {}
     }
     if (effect->faults.allocatesWhileProcessing) {
         // Kept in a volatile so that the compiler cannot drop the allocation.

@@ -88,8 +88,8 @@ protected:
     // Runs the shell command `line` in the test's folder with QUORVEL_HOSTILE set to `hostile`.
     ToolRun runShell(const std::string& hostile, const std::string& line) const {
         const std::string command = "cd '" + dir_.string() + "' && export QUORVEL_HOSTILE='" + hostile + "' && " +
-                                    line + " >'" + (dir_ / "..").string() + "/" + name() +
-                                    ".out' 2>'" + (dir_ / "..").string() + "/" + name() + ".err'";
+                                    line + " >'" + (dir_ / "..").string() + "/" + name() + ".out' 2>'" +
+                                    (dir_ / "..").string() + "/" + name() + ".err'";
         const int status = std::system(command.c_str());
         ToolRun result;
         result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
@@ -180,9 +180,9 @@ TEST_F(ToolTest, AnInterruptedRenderLeavesTheTargetAsItWas) {
     for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
         SCOPED_TRACE(signal);
         // The plug-in hangs in its third block; the signal arrives while the tool waits for it.
-        const ToolRun result = runShell("hang@block:2", "sh -c '(sleep 1; kill -" + std::to_string(signal) +
-                                                            " $$) & exec \"" + tool_ +
-                                                            "\" render ./plug.so -i in.wav -o out.wav --block 64'");
+        const ToolRun result =
+            runShell("hang@block:2", "sh -c '(sleep 1; kill -" + std::to_string(signal) + " $$) & exec \"" + tool_ +
+                                         "\" render ./plug.so -i in.wav -o out.wav --block 64'");
         EXPECT_NE(result.status, 0) << result.err;
         EXPECT_EQ(changedFiles(before, snapshot(dir_)), "") << "a file changed, or a temporary file was left";
     }
@@ -195,9 +195,11 @@ TEST_F(ToolTest, EveryCommandReportsAMisbehavingPluginInOneLine) {
         const char* words;
     };
     const Case cases[] = {
-        {"crash@request:45", "info ./plug.so", "quorvel-host info: the plug-in crashed (Segmentation fault) at request 45"},
+        {"crash@request:45", "info ./plug.so",
+         "quorvel-host info: the plug-in crashed (Segmentation fault) at request 45"},
         {"exit@request:0", "info ./plug.so --json", "ended the process with exit code 0 at request 0"},
-        {"abort@block:0", "bench ./plug.so --seconds 0.1", "quorvel-host bench: the plug-in crashed (Aborted) at block 0"},
+        {"abort@block:0", "bench ./plug.so --seconds 0.1",
+         "quorvel-host bench: the plug-in crashed (Aborted) at block 0"},
         {"hang@block:0", "bench ./plug.so --timeout 1", "hung"},
         {"hang@request:10", "render ./plug.so -o new.wav --timeout 1", "at request 10"},
     };

@@ -219,8 +219,9 @@ TEST(PluginInfoTest, TextsPastTheirNominalSizeMakeOneSummaryLine) {
     const PluginInfo info = describePlugin(instance);
     ASSERT_EQ(info.problems.size(), 2U);
     EXPECT_EQ(info.problems[0], "parameter 0 title: wrote 44 bytes past its 256-byte buffer");
-    EXPECT_EQ(info.problems[1], "1 text is longer than the interface's nominal size but fits this host's 256-byte "
-                                "buffers (longest: parameter 0 unit, 13 bytes with its zero where 9 are nominal)");
+    EXPECT_EQ(info.problems[1],
+              "1 text is longer than the interface's nominal size but fits this host's 256-byte "
+              "buffers (longest: parameter 0 unit, 13 bytes with its zero where 9 are nominal)");
 }
 
 // ---- Third-party plug-ins ----------------------------------------------------------------

@@ -97,7 +97,7 @@ std::vector<Sample> processDirectly(const std::string& inputPath) {
             const std::int32_t frames = std::min<std::int32_t>(64, n - offset);
             Sample* stepIns[2] = {left.data() + offset, right.data() + offset};
             Sample* stepOuts[2] = {outLeft.data() + offset, outRight.data() + offset};
-            record->setParamEntry(record, 0, ramp(0.1F, 0.9F, position + offset));  // Tavenor (balance)
+            record->setParamEntry(record, 0, ramp(0.1F, 0.9F, position + offset));   // Tavenor (balance)
             record->setParamEntry(record, 5, ramp(1.0F, 0.25F, position + offset));  // RAmp
             if constexpr (std::is_same_v<Sample, double>) {
                 record->processDoubleEntry(record, stepIns, stepOuts, frames);
@@ -262,9 +262,7 @@ TEST(PrintableTextTest, EscapesControlCharactersOnly) {
 
 TEST(AtomicOutputTest, ReplacesTheTargetOnlyOnCommitAndKeepsItsPermissions) {
     const std::filesystem::path target = scratchFile("atomic-target.txt");
-    {
-        std::ofstream(target) << "before";
-    }
+    { std::ofstream(target) << "before"; }
     std::filesystem::permissions(target, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
     const auto folderSize = [&target]() {
         const auto entries = std::filesystem::directory_iterator(target.parent_path());
@@ -295,8 +293,7 @@ TEST(AtomicOutputTest, ReplacesTheTargetOnlyOnCommitAndKeepsItsPermissions) {
               std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
 #endif
     EXPECT_THROW(AtomicOutput(target.parent_path().string(), "the output"), HostError) << "a folder is refused";
-    EXPECT_THROW(AtomicOutput((target.parent_path() / "no-such-folder" / "x.wav").string(), "the output"),
-                 HostError);
+    EXPECT_THROW(AtomicOutput((target.parent_path() / "no-such-folder" / "x.wav").string(), "the output"), HostError);
 }
 
 TEST(PluginInfoTest, DescribesTheEffectAsTheHostSeesIt) {

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #if defined(_WIN32)
 #include <io.h>
+#include <windows.h>
 #else
 #include <unistd.h>
 #endif
@@ -21,6 +22,18 @@ namespace quorvel::host {
 namespace fs = std::filesystem;
 
 namespace {
+
+// Renames `from` over `to`, replacing a file of that name in one step. On Windows the
+// standard library's rename refuses an existing target, so the system's move is used.
+void replaceFile(const fs::path& from, const fs::path& to, std::error_code& error) {
+#if defined(_WIN32)
+    if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) == 0) {
+        error.assign(static_cast<int>(GetLastError()), std::system_category());
+    }
+#else
+    fs::rename(from, to, error);
+#endif
+}
 
 // Creates `path` only if nothing of that name exists yet; answers whether it did.
 bool createNewFile(const std::string& path) {
@@ -126,9 +139,12 @@ void AtomicOutput::commit() {
         if (!fs::is_regular_file(replaced)) {
             throw HostError(quote(target_.string()) + " is no longer a regular file; it was left as it is");
         }
+#if !defined(_WIN32)
+        // Windows keeps no permission bits beyond read-only, which the move carries over.
         fs::permissions(temporary_, replaced.permissions(), error);
+#endif
     }
-    fs::rename(temporary_, target_, error);
+    replaceFile(temporary_, target_, error);
     if (error) {
         throw HostError("cannot replace " + quote(target_.string()) + ": " + error.message());
     }

@@ -92,7 +92,9 @@ std::string renderFiles(const RenderOptions& options, const std::string& audioPa
 
     std::unique_ptr<WaveformSummary> summary;
     if (!plotPath.empty()) {
-        summary = std::make_unique<WaveformSummary>(source->frames() + settings.tailFrames, rate);
+        // Drawn as the audio is written: the output moved back by the compensated latency.
+        const std::int64_t latency = settings.compensateLatency ? instance.record().latency : 0;
+        summary = std::make_unique<WaveformSummary>(source->frames() + settings.tailFrames, rate, 1200, latency);
     }
     SoundFileWriter writer(audioPath, instance.outputCount(), rate, encodingFor(options), options.output,
                            options.encoding != EncodingChoice::automatic);

@@ -14,32 +14,41 @@
 
 namespace quorvel::host {
 
-WaveformSummary::WaveformSummary(std::int64_t totalFrames, double sampleRate, int columns)
+WaveformSummary::WaveformSummary(std::int64_t totalFrames, double sampleRate, int columns, std::int64_t outputLatency)
     : sampleRate_(sampleRate),
+      totalFrames_(totalFrames),
       framesPerColumn_(std::max<std::int64_t>(1, (std::max<std::int64_t>(totalFrames, 1) + columns - 1) / columns)),
       closeUpStart_(totalFrames / 2),
       // At least two frames, so that even a file at a very low rate has a line to draw.
-      closeUpLength_(std::max<std::int64_t>(2, static_cast<std::int64_t>(sampleRate * 0.03))) {
-    // A close-up that would run past the end starts earlier.
+      closeUpLength_(std::max<std::int64_t>(2, static_cast<std::int64_t>(sampleRate * 0.03))),
+      outputPosition_(-std::max<std::int64_t>(0, outputLatency)) {
+    // A close-up that would run past the end starts earlier, and one longer than the whole
+    // stops at its end.
     closeUpStart_ = std::max<std::int64_t>(0, std::min(closeUpStart_, totalFrames - closeUpLength_));
+    closeUpLength_ = std::max<std::int64_t>(0, std::min(closeUpLength_, totalFrames - closeUpStart_));
+    closeUp_.assign(static_cast<std::size_t>(closeUpLength_) * traces, std::numeric_limits<double>::quiet_NaN());
 }
 
 template <typename Sample>
-void WaveformSummary::add(const Sample* const* inputs, int inputCount, const Sample* const* outputs, int outputCount,
-                          std::int32_t frameCount) {
-    const Sample* channels[traces] = {inputCount > 0 ? inputs[0] : nullptr, inputCount > 1 ? inputs[1] : nullptr,
-                                      outputCount > 0 ? outputs[0] : nullptr, outputCount > 1 ? outputs[1] : nullptr};
-    for (std::int32_t k = 0; k < frameCount; ++k, ++position_) {
-        const auto index = static_cast<std::size_t>(position_ / framesPerColumn_);
+void WaveformSummary::addTraces(int first, const Sample* const* channels, int channelCount, std::int32_t frameCount,
+                                std::int64_t& position) {
+    const Sample* pair[2] = {channelCount > 0 ? channels[0] : nullptr, channelCount > 1 ? channels[1] : nullptr};
+    for (std::int32_t k = 0; k < frameCount; ++k, ++position) {
+        if (position < 0 || position >= totalFrames_) {
+            continue;
+        }
+        const auto index = static_cast<std::size_t>(position / framesPerColumn_);
         if (index >= columns_.size()) {
             columns_.resize(index + 1);
         }
         Column& column = columns_[index];
-        for (int t = 0; t < traces; ++t) {
+        for (int side = 0; side < 2; ++side) {
+            const int t = first + side;
             const double value =
-                channels[t] != nullptr ? static_cast<double>(channels[t][k]) : std::numeric_limits<double>::quiet_NaN();
-            if (!column.seen) {
+                pair[side] != nullptr ? static_cast<double>(pair[side][k]) : std::numeric_limits<double>::quiet_NaN();
+            if (!column.seen[t]) {
                 column.low[t] = column.high[t] = value;
+                column.seen[t] = true;
             } else {
                 column.low[t] = std::min(column.low[t], value);
                 column.high[t] = std::max(column.high[t], value);
@@ -47,22 +56,23 @@ void WaveformSummary::add(const Sample* const* inputs, int inputCount, const Sam
             if (std::isfinite(value)) {
                 peak_ = std::max(peak_, std::abs(value));
             }
-            if (position_ >= closeUpStart_ && position_ < closeUpStart_ + closeUpLength_) {
-                closeUp_.push_back(value);
+            if (position >= closeUpStart_ && position < closeUpStart_ + closeUpLength_) {
+                closeUp_[static_cast<std::size_t>(position - closeUpStart_) * traces + t] = value;
             }
         }
-        column.seen = true;
     }
 }
 
 void WaveformSummary::onBlock(const float* const* inputs, int inputCount, const float* const* outputs, int outputCount,
                               std::int32_t frameCount) {
-    add(inputs, inputCount, outputs, outputCount, frameCount);
+    addTraces(0, inputs, inputCount, frameCount, inputPosition_);
+    addTraces(2, outputs, outputCount, frameCount, outputPosition_);
 }
 
 void WaveformSummary::onBlock(const double* const* inputs, int inputCount, const double* const* outputs,
                               int outputCount, std::int32_t frameCount) {
-    add(inputs, inputCount, outputs, outputCount, frameCount);
+    addTraces(0, inputs, inputCount, frameCount, inputPosition_);
+    addTraces(2, outputs, outputCount, frameCount, outputPosition_);
 }
 
 std::string WaveformSummary::dataLines() const {
@@ -82,7 +92,9 @@ std::string WaveformSummary::dataLines() const {
 std::string WaveformSummary::closeUpLines() const {
     std::string lines;
     char line[256];
-    for (std::size_t k = 0; k + traces <= closeUp_.size(); k += traces) {
+    // Only frames drawn on both sides: a render that ended early leaves the rest out.
+    const auto drawn = static_cast<std::size_t>(std::clamp<std::int64_t>(frames() - closeUpStart_, 0, closeUpLength_));
+    for (std::size_t k = 0; k < drawn * traces; k += traces) {
         const double milliseconds =
             1000.0 * static_cast<double>(closeUpStart_ + static_cast<std::int64_t>(k / traces)) / sampleRate_;
         std::snprintf(line, sizeof line, "%.4f %.6g %.6g %.6g %.6g\n", milliseconds, closeUp_[k], closeUp_[k + 1],

@@ -2,7 +2,9 @@
 // SVG or PDF picture by gnuplot.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -14,8 +16,11 @@ class WaveformSummary : public RenderObserver {
 public:
     // `totalFrames` frames at `sampleRate` are expected, summarised into at most `columns`
     // columns, each holding the lowest and highest sample of its frames. The 30 ms from the
-    // middle on are also kept sample by sample, for a close-up.
-    WaveformSummary(std::int64_t totalFrames, double sampleRate, int columns = 1200);
+    // middle on are also kept sample by sample, for a close-up. An effect with `outputLatency`
+    // frames of latency is drawn aligned: its first `outputLatency` output frames are dropped,
+    // so that each output frame sits at the time of the input frame it answers, and frames
+    // past `totalFrames` (the silence that pushes the last ones out) are not drawn.
+    WaveformSummary(std::int64_t totalFrames, double sampleRate, int columns = 1200, std::int64_t outputLatency = 0);
 
     void onBlock(const float* const* inputs, int inputCount, const float* const* outputs, int outputCount,
                  std::int32_t frameCount) override;
@@ -31,27 +36,33 @@ public:
     std::string closeUpLines() const;
     // The largest magnitude seen in any channel.
     double peak() const { return peak_; }
-    // Frames summarised so far.
-    std::int64_t frames() const { return position_; }
+    // Frames summarised so far: those with both input and output drawn.
+    std::int64_t frames() const { return std::max<std::int64_t>(0, std::min(inputPosition_, outputPosition_)); }
 
 private:
     static constexpr int traces = 4;  // input left, input right, output left, output right
     struct Column {
-        double low[traces]{};
-        double high[traces]{};
-        bool seen = false;
+        static constexpr double none = std::numeric_limits<double>::quiet_NaN();
+        double low[traces] = {none, none, none, none};  // NaN where a trace has no frame here
+        double high[traces] = {none, none, none, none};
+        bool seen[traces]{};
     };
+    // Adds `frameCount` frames of `channels` (nullptr: absent) to traces `first` and
+    // `first + 1`, starting at frame `position` (negative frames are not drawn), and moves
+    // `position` on.
     template <typename Sample>
-    void add(const Sample* const* inputs, int inputCount, const Sample* const* outputs, int outputCount,
-             std::int32_t frameCount);
+    void addTraces(int first, const Sample* const* channels, int channelCount, std::int32_t frameCount,
+                   std::int64_t& position);
 
     double sampleRate_;
+    std::int64_t totalFrames_;
     std::int64_t framesPerColumn_;
     std::int64_t closeUpStart_;
     std::int64_t closeUpLength_;
-    std::int64_t position_ = 0;
+    std::int64_t inputPosition_ = 0;
+    std::int64_t outputPosition_;  // starts at minus the latency
     std::vector<Column> columns_;
-    std::vector<double> closeUp_;  // traces values per frame
+    std::vector<double> closeUp_;  // traces values per frame, NaN until drawn
     double peak_ = 0.0;
 };
 

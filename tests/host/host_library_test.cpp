@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,7 @@
 #include "host/sound_file.h"
 #include "host/usage_error.h"
 #include "host/validation.h"
+#include "host/waveform_plot.h"
 
 using namespace quorvel::host;
 
@@ -329,6 +331,38 @@ TEST(RenderTest, AMonoSourceFeedsEveryInputAndMissingChannelsAreSilent) {
     EXPECT_EQ(sourceChannelFor(1, 1), 0);
     EXPECT_EQ(sourceChannelFor(1, 2), 1);
     EXPECT_EQ(sourceChannelFor(2, 2), -1);
+}
+
+TEST(WaveformSummaryTest, DrawsTheOutputAlignedWithTheInputItAnswers) {
+    // An effect with 10 frames of latency passes 100 frames through, pushed out by 10 silent
+    // ones: every drawn output frame must sit beside the input frame it answers.
+    constexpr int latency = 10;
+    WaveformSummary summary(100, 1000.0, 100, latency);
+    float in[2][110] = {};
+    float out[2][110] = {};
+    for (int k = 0; k < 100; ++k) {
+        in[0][k] = in[1][k] = static_cast<float>(k + 1) / 128.0F;
+        out[0][k + latency] = out[1][k + latency] = in[0][k];
+    }
+    for (int offset = 0; offset < 110; offset += 32) {  // blocks that do not divide the latency
+        const float* inputs[2] = {in[0] + offset, in[1] + offset};
+        const float* outputs[2] = {out[0] + offset, out[1] + offset};
+        summary.onBlock(inputs, 2, outputs, 2, std::min(32, 110 - offset));
+    }
+    EXPECT_EQ(summary.frames(), 100);
+    std::istringstream columns(summary.dataLines());
+    int rows = 0;
+    for (double time, v[8]; columns >> time >> v[0] >> v[1] >> v[2] >> v[3] >> v[4] >> v[5] >> v[6] >> v[7]; ++rows) {
+        EXPECT_EQ(v[4], v[0]) << "column at " << time << " s";
+        EXPECT_EQ(v[7], v[3]) << "column at " << time << " s";
+    }
+    EXPECT_EQ(rows, 100) << "the silence after the end is not drawn";
+    std::istringstream closeUp(summary.closeUpLines());
+    rows = 0;
+    for (double time, v[4]; closeUp >> time >> v[0] >> v[1] >> v[2] >> v[3]; ++rows) {
+        EXPECT_EQ(v[2], v[0]) << "close-up at " << time << " ms";
+    }
+    EXPECT_EQ(rows, 30);
 }
 
 }  // namespace

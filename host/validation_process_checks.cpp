@@ -138,13 +138,26 @@ CheckVerdict suspendRun(const CheckContext& context) {
     return pass(std::string(precisionName<Sample>()) + ": suspended and resumed twice mid-stream");
 }
 
-// Runs `Run` in the precision the plug-in declares (32-bit where it declares both).
+// Runs `Run` in every precision the plug-in declares, 32-bit first; the first verdict that is
+// not a pass stands, otherwise the passes are noted together.
 template <template <typename> typename Run>
-CheckVerdict inDeclaredPrecision(const CheckContext& context) {
+CheckVerdict inDeclaredPrecisions(const CheckContext& context) {
     PluginInstance probe(context.entry);
     const bool useFloat = probe.canProcessFloat();
+    const bool useDouble = probe.canProcessDouble();
     probe.close();
-    return useFloat ? Run<float>::run(context) : Run<double>::run(context);
+    CheckVerdict verdict = pass();
+    for (const bool isDouble : {false, true}) {
+        if (!(isDouble ? useDouble : useFloat)) {
+            continue;
+        }
+        CheckVerdict one = isDouble ? Run<double>::run(context) : Run<float>::run(context);
+        if (one.status != CheckStatus::pass) {
+            return one;
+        }
+        verdict.detail += (verdict.detail.empty() ? "" : "; ") + one.detail;
+    }
+    return verdict;
 }
 
 template <typename Sample>
@@ -327,11 +340,11 @@ std::vector<CheckDefinition> processChecks() {
          checkProcessing<float>},
         {"process-64", "64-bit processing, where declared, at the same settings", checkProcessing<double>},
         {"silence", "silence, a burst of signal, then silence: finite output without subnormal numbers",
-         inDeclaredPrecision<Silence>},
+         inDeclaredPrecisions<Silence>},
         {"rate-changes", "sample rate and block size changed between activations: finite output",
-         inDeclaredPrecision<RateChanges>},
+         inDeclaredPrecisions<RateChanges>},
         {"suspend-resume", "deactivation and activation in the middle of a stream: finite output",
-         inDeclaredPrecision<SuspendResume>},
+         inDeclaredPrecisions<SuspendResume>},
         {"block-split", "output independent of how the frames are split into blocks", checkBlockSplit},
         {"in-place", "processing in place gives the output of separate buffers", checkInPlace},
         {"no-allocation", "no heap allocation during processing", checkNoAllocation},

@@ -6,6 +6,7 @@
 //   giant-name    writes 4,000 bytes into the effect-name buffer
 //   control-name  an effect name holding an escape sequence and a newline
 //   nan           processing writes NaN
+//   nan64         64-bit processing writes NaN; 32-bit is sound
 //   loud          processing makes the input four times louder
 //   latency:N     declares N frames of latency and delays its output by N frames
 // Otherwise it passes its two inputs through unchanged, in both precisions.
@@ -40,6 +41,7 @@ struct Behaviour {
     bool giantName = false;
     bool controlName = false;
     bool nan = false;
+    bool nan64 = false;
     bool loud = false;
     std::int32_t latency = 0;
 };
@@ -71,6 +73,8 @@ Behaviour readBehaviour() {
             behaviour.controlName = true;
         } else if (item == "nan") {
             behaviour.nan = true;
+        } else if (item == "nan64") {
+            behaviour.nan64 = true;
         } else if (item == "loud") {
             behaviour.loud = true;
         } else if (item.rfind("latency:", 0) == 0) {
@@ -197,8 +201,9 @@ void process(EffectRecord* record, Sample** inputs, Sample** outputs, std::int32
                 value = delay.front();
                 delay.erase(delay.begin());
             }
-            outputs[c][k] = behaviour.nan ? std::numeric_limits<Sample>::quiet_NaN()
-                                          : static_cast<Sample>(behaviour.loud ? 4.0 * value : value);
+            const bool writeNan = behaviour.nan || (behaviour.nan64 && std::is_same_v<Sample, double>);
+            outputs[c][k] = writeNan ? std::numeric_limits<Sample>::quiet_NaN()
+                                     : static_cast<Sample>(behaviour.loud ? 4.0 * value : value);
         }
     }
 }

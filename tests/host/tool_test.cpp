@@ -256,6 +256,27 @@ TEST_F(ToolTest, TheSummaryLineCountsClippedAndNonFiniteSamples) {
     EXPECT_EQ(run("", "render ./plug.so -i in.wav -o x.flac --encoding double").status, 1);
 }
 
+TEST_F(ToolTest, ValidateProcessesInEveryPrecisionThePluginDeclares) {
+    const std::string checks = "validate ./plug.so --only silence,rate-changes,suspend-resume";
+    const ToolRun sound = run("", checks);
+    ASSERT_EQ(sound.status, 0) << sound.out << sound.err;
+    EXPECT_NE(sound.out.find("32-bit: 1 s of silence"), std::string::npos) << sound.out;
+    EXPECT_NE(sound.out.find("64-bit: 1 s of silence"), std::string::npos) << sound.out;
+
+    const ToolRun broken = run("nan64", checks + " --json");
+    EXPECT_EQ(broken.status, 1) << broken.out << broken.err;
+    const nlohmann::json report = nlohmann::json::parse(broken.out, nullptr, false);
+    ASSERT_TRUE(report.contains("checks")) << broken.out;
+    ASSERT_EQ(report["checks"].size(), 4U);  // load, then the three chosen
+    for (const nlohmann::json& check : report["checks"]) {
+        if (check["name"] == "load") {
+            continue;
+        }
+        EXPECT_EQ(check["status"], "FAIL") << check;
+        EXPECT_EQ(check["detail"].get<std::string>().rfind("64-bit: ", 0), 0U) << check;
+    }
+}
+
 TEST_F(ToolTest, LatencyIsCompensatedTheTailRingsOutAndRepeatedRendersAreIdentical) {
     const ToolRun delayed = run("latency:100", "render ./plug.so -i in.wav -o delayed.wav --tail 0.5");
     ASSERT_EQ(delayed.status, 0) << delayed.err;

@@ -15,6 +15,7 @@
 #include <cstring>
 #include <vector>
 
+#include "host/check_isolation.h"
 #include "host/plugin_instance.h"
 
 namespace quorvel::host {
@@ -26,6 +27,7 @@ namespace {
 // Renames `from` over `to`, replacing a file of that name in one step. On Windows the
 // standard library's rename refuses an existing target, so the system's move is used.
 void replaceFile(const fs::path& from, const fs::path& to, std::error_code& error) {
+    error.clear();
 #if defined(_WIN32)
     if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) == 0) {
         error.assign(static_cast<int>(GetLastError()), std::system_category());
@@ -116,6 +118,7 @@ AtomicOutput::AtomicOutput(const std::string& target, const std::string& what) {
         const std::string candidate = temporaryNameFor(target_, attempt);
         if (createNewFile(candidate)) {
             temporary_ = candidate;
+            registerTemporaryFile(temporary_);
             return;
         }
         if (errno != EEXIST) {
@@ -129,6 +132,7 @@ AtomicOutput::~AtomicOutput() {
     if (!committed_) {
         std::error_code ignored;
         fs::remove(temporary_, ignored);
+        forgetTemporaryFile(temporary_);
     }
 }
 
@@ -149,6 +153,7 @@ void AtomicOutput::commit() {
         throw HostError("cannot replace " + quote(target_.string()) + ": " + error.message());
     }
     committed_ = true;
+    forgetTemporaryFile(temporary_);
 }
 
 }  // namespace quorvel::host

@@ -41,14 +41,21 @@ inline constexpr std::size_t maxCapturedOutput = std::size_t{64} * 1024;
 // Main thread. Runs `work` supervised and answers its outcome. On POSIX builds (not under
 // ThreadSanitizer, which cannot start threads in a forked child) the work runs in a forked
 // child: a crash, exit(), abort() or hang ends only the child, which is killed when a limit
-// runs out or the tool is interrupted. Elsewhere the work runs in this process: the output
-// still goes where `output` says, but hangs are not timed, and a crash ends the tool after
-// one line on the error stream naming `label` and the last progress note.
+// runs out or the tool is interrupted. On Windows the work runs in this process and the
+// output still goes where `output` says; a crash, exit(), abort() or a limit running out
+// ends the tool with status 1, after one line on the error stream naming `label`, what
+// happened and the last progress note, and after removing every registered temporary file.
 IsolatedOutcome runIsolated(const std::function<std::string()>& work, const std::string& label,
                             const IsolationLimits& limits, PluginOutput output);
 
 // Whether runIsolated() survives a crash of the work on this platform.
 bool isolationSurvivesCrashes();
+
+// Main thread. A file the tool has created and must not leave behind if a fault of the
+// plug-in ends the tool itself (where work runs in this process): it is removed before the
+// tool ends. Forgotten again by forgetTemporaryFile(), once it is renamed or removed.
+void registerTemporaryFile(const std::string& path);
+void forgetTemporaryFile(const std::string& path);
 
 // Work side, any thread. Notes where the work has got to ("request 45 (effect name)",
 // "block 12") and restarts the clock of IsolationLimits::quietSeconds. Cheap enough to call

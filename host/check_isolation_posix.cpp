@@ -105,6 +105,11 @@ bool readAvailable(int descriptor, std::string& into) {
 
 }  // namespace
 
+// The work runs in a child: whatever the plug-in does, the tool outlives it and removes its
+// temporary files in the ordinary way.
+void registerTemporaryFile(const std::string& /*path*/) {}
+void forgetTemporaryFile(const std::string& /*path*/) {}
+
 bool isolationSurvivesCrashes() {
     return forkWork;
 }

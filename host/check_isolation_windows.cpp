@@ -1,33 +1,140 @@
 #include <windows.h>
 
+#include <algorithm>
+#include <csignal>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <vector>
 
 #include <io.h>
 
 #include "host/check_isolation.h"
 #include "host/output_capture.h"
 
+// Windows has no fork: the work runs in the tool's own process. Whatever the plug-in does to
+// that process (a crash, exit(), abort(), a call that never returns) therefore ends the tool,
+// but never silently: one line says what happened and where, the tool's temporary files are
+// removed, and the tool ends with status 1.
 namespace quorvel::host {
 
 namespace {
 
+// What the work has got to, shared by the work's threads and the watchdog.
+struct Progress {
+    Progress() { InitializeCriticalSection(&lock); }
+    CRITICAL_SECTION lock;
+    std::string note;
+    ULONGLONG noteTime = 0;  // GetTickCount64() at the last note
+};
+Progress& progress() {
+    static Progress shared;
+    return shared;
+}
+
+std::string lastNote() {
+    Progress& shared = progress();
+    EnterCriticalSection(&shared.lock);
+    std::string note = shared.note;
+    LeaveCriticalSection(&shared.lock);
+    return note;
+}
+
 std::string currentLabel;
-std::string lastNote;
-// The tool's own error stream while the work's output is redirected, for the crash report.
+volatile LONG working = 0;  // 1 while runIsolated() runs the work
+// The tool's own error stream while the work's output is redirected, for the last line.
 int toolErrorStream = 2;
+std::vector<std::filesystem::path> temporaryFiles;  // changed on the main thread only
+
+// Ends the tool after a fault of the plug-in: one line naming the work, `what` happened and
+// the last progress note, the temporary files removed, status 1. Any thread.
+[[noreturn]] void endTool(const std::string& what) {
+    // One ending only, should a second thread fault while the first reports.
+    static volatile LONG ending = 0;
+    if (InterlockedExchange(&ending, 1) != 0) {
+        Sleep(INFINITE);
+    }
+    const std::string note = lastNote();
+    const std::string line =
+        "quorvel-host: " + currentLabel + ": the plug-in " + what + (note.empty() ? "" : " at " + note) + "\n";
+    _write(toolErrorStream, line.data(), static_cast<unsigned>(line.size()));
+    for (const std::filesystem::path& path : temporaryFiles) {
+        // The file may still be open (its writer shares deletion): it goes when this process does.
+        DeleteFileW(path.c_str());
+    }
+    TerminateProcess(GetCurrentProcess(), 1);
+    ExitProcess(1);  // not reached
+}
 
 LONG WINAPI reportCrash(EXCEPTION_POINTERS* info) {
-    const auto code = static_cast<unsigned long>(info->ExceptionRecord->ExceptionCode);
-    const std::string where = lastNote.empty() ? "" : " at " + lastNote;
-    char line[1024];
-    const int length = std::snprintf(line, sizeof line, "quorvel-host: %s: the plug-in crashed (exception 0x%08lX)%s\n",
-                                     currentLabel.c_str(), code, where.c_str());
-    if (length > 0) {
-        _write(toolErrorStream, line,
-               static_cast<unsigned>(length < static_cast<int>(sizeof line) ? length : sizeof line - 1));
-    }
-    ExitProcess(1);
+    char code[32];
+    std::snprintf(code, sizeof code, "0x%08lX", static_cast<unsigned long>(info->ExceptionRecord->ExceptionCode));
+    endTool(std::string("crashed (exception ") + code + ")");
 }
+
+extern "C" void reportAbort(int /*signal*/) {
+    endTool("aborted");
+}
+
+// Runs when anything calls exit() while the work runs: the plug-in ended the process.
+extern "C" void reportExit() {
+    if (working != 0) {
+        endTool("ended the process");
+    }
+}
+
+std::string seconds(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", value);
+    return text;
+}
+
+// Watches the clock while the work runs and ends the tool when a limit runs out.
+struct Watchdog {
+    IsolationLimits limits;
+    ULONGLONG start = GetTickCount64();
+    HANDLE stop = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HANDLE thread = nullptr;
+
+    static DWORD WINAPI watch(LPVOID self) {
+        static_cast<Watchdog*>(self)->run();
+        return 0;
+    }
+
+    void run() {
+        while (WaitForSingleObject(stop, 50) == WAIT_TIMEOUT) {
+            const ULONGLONG now = GetTickCount64();
+            Progress& shared = progress();
+            EnterCriticalSection(&shared.lock);
+            const ULONGLONG quietSince = std::max(shared.noteTime, start);
+            LeaveCriticalSection(&shared.lock);
+            if (limits.totalSeconds > 0 && static_cast<double>(now - start) > 1000.0 * limits.totalSeconds) {
+                endTool("timed out after " + seconds(limits.totalSeconds) + " s");
+            }
+            if (limits.quietSeconds > 0 && static_cast<double>(now - quietSince) > 1000.0 * limits.quietSeconds) {
+                endTool("hung: no answer within " + seconds(limits.quietSeconds) + " s");
+            }
+        }
+    }
+
+    explicit Watchdog(const IsolationLimits& chosen) : limits(chosen) {
+        if (stop != nullptr && (limits.totalSeconds > 0 || limits.quietSeconds > 0)) {
+            thread = CreateThread(nullptr, 0, watch, this, 0, nullptr);
+        }
+    }
+    ~Watchdog() {
+        if (thread != nullptr) {
+            SetEvent(stop);
+            WaitForSingleObject(thread, INFINITE);
+            CloseHandle(thread);
+        }
+        if (stop != nullptr) {
+            CloseHandle(stop);
+        }
+    }
+    Watchdog(const Watchdog&) = delete;
+    Watchdog& operator=(const Watchdog&) = delete;
+};
 
 }  // namespace
 
@@ -35,18 +142,41 @@ bool isolationSurvivesCrashes() {
     return false;
 }
 
+void registerTemporaryFile(const std::string& path) {
+    temporaryFiles.emplace_back(path);
+}
+
+void forgetTemporaryFile(const std::string& path) {
+    const std::filesystem::path forgotten(path);
+    temporaryFiles.erase(std::remove(temporaryFiles.begin(), temporaryFiles.end(), forgotten), temporaryFiles.end());
+}
+
 void noteCheckProgress(const std::string& where) {
-    lastNote = where;
+    Progress& shared = progress();
+    EnterCriticalSection(&shared.lock);
+    shared.note = where;
+    shared.noteTime = GetTickCount64();
+    LeaveCriticalSection(&shared.lock);
 }
 
 IsolatedOutcome runIsolated(const std::function<std::string()>& work, const std::string& label,
-                            const IsolationLimits& /*limits*/, PluginOutput output) {
+                            const IsolationLimits& limits, PluginOutput output) {
+    static const bool exitWatched = std::atexit(reportExit) == 0;
+    (void)exitWatched;
     currentLabel = label;
-    lastNote.clear();
+    noteCheckProgress("");
     toolErrorStream = _dup(2);
     SetUnhandledExceptionFilter(reportCrash);
-    IsolatedOutcome outcome = runRedirected(work, output);
-    outcome.lastNote = lastNote;
+    const auto previousAbort = std::signal(SIGABRT, reportAbort);
+    InterlockedExchange(&working, 1);
+    IsolatedOutcome outcome;
+    {
+        Watchdog watchdog(limits);
+        outcome = runRedirected(work, output);
+    }
+    InterlockedExchange(&working, 0);
+    std::signal(SIGABRT, previousAbort);
+    outcome.lastNote = lastNote();
     _close(toolErrorStream);
     toolErrorStream = 2;
     return outcome;

@@ -1,12 +1,19 @@
 #include "host/sound_file.h"
 
 #include <sndfile.h>
+#if defined(_WIN32)
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+#endif
 
 #include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 #include <vector>
 
 #include "host/plugin_instance.h"
@@ -14,6 +21,25 @@
 namespace quorvel::host {
 
 namespace {
+
+#if defined(_WIN32)
+// Creates `path` for writing through a descriptor whose file may be deleted while it is open
+// (libsndfile's own opening forbids that), so that a tool ended by a plug-in's fault can still
+// remove an unfinished output. Answers -1 when it cannot.
+int createSharingDeletion(const std::string& path) {
+    const HANDLE handle = CreateFileW(std::filesystem::path(path).c_str(), GENERIC_READ | GENERIC_WRITE,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, CREATE_ALWAYS,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return -1;
+    }
+    const int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_RDWR | _O_BINARY);
+    if (descriptor < 0) {
+        CloseHandle(handle);
+    }
+    return descriptor;
+}
+#endif
 
 std::string extensionOf(const std::string& path) {
     const std::size_t dot = path.find_last_of('.');
@@ -198,8 +224,18 @@ SoundFileWriter::SoundFileWriter(const std::string& path, int channels, int samp
     const int subtype = info.format & SF_FORMAT_SUBMASK;
     storedFormat_ = subtypeName(subtype);
     clips_ = subtype != SF_FORMAT_FLOAT && subtype != SF_FORMAT_DOUBLE && subtype != SF_FORMAT_VORBIS;
+#if defined(_WIN32)
+    descriptor_ = createSharingDeletion(path);
+    if (descriptor_ < 0) {
+        throw HostError("cannot write '" + path +
+                        "': " + std::system_category().message(static_cast<int>(GetLastError())));
+    }
+    file_ = sf_open_fd(descriptor_, SFM_WRITE, &info, SF_FALSE);
+#else
     file_ = sf_open(path.c_str(), SFM_WRITE, &info);
+#endif
     if (file_ == nullptr) {
+        closeDescriptor();
         throw HostError("cannot write '" + path + "': " + reason(nullptr));
     }
     // Integer formats clip loud samples instead of wrapping them around.
@@ -212,6 +248,16 @@ SoundFileWriter::~SoundFileWriter() {
     if (file_ != nullptr) {
         sf_close(file_);
     }
+    closeDescriptor();
+}
+
+void SoundFileWriter::closeDescriptor() {
+#if defined(_WIN32)
+    if (descriptor_ >= 0) {
+        _close(descriptor_);
+        descriptor_ = -1;
+    }
+#endif
 }
 
 void SoundFileWriter::write(const float* interleaved, std::int64_t count) {
@@ -229,7 +275,9 @@ void SoundFileWriter::write(const double* interleaved, std::int64_t count) {
 void SoundFileWriter::finish() {
     SNDFILE* file = file_;
     file_ = nullptr;
-    if (file != nullptr && sf_close(file) != 0) {
+    const bool failed = file != nullptr && sf_close(file) != 0;
+    closeDescriptor();
+    if (failed) {
         throw HostError("cannot finish '" + path_ + "'");
     }
 }

@@ -62,7 +62,10 @@ public:
     bool clips() const { return clips_; }
 
 private:
+    void closeDescriptor();
+
     SNDFILE* file_ = nullptr;
+    int descriptor_ = -1;  // Windows: the descriptor the file was created through
     std::string path_;
     std::string storedFormat_;
     bool clips_ = false;

@@ -65,7 +65,8 @@ CheckResult runCheck(const CheckDefinition& check, PluginEntry entry, const Vali
         IsolationLimits limits;
         limits.totalSeconds = options.timeoutSeconds;
         const IsolatedOutcome outcome =
-            runIsolated([&] { return encode(check.function(context)); }, check.name, limits, PluginOutput::captured);
+            runIsolated([&] { return encode(check.function(context)); }, std::string("validate ") + check.name, limits,
+                        PluginOutput::captured);
         const CheckVerdict verdict =
             outcome.completed ? decode(outcome.answer) : CheckVerdict{CheckStatus::fail, outcome.failure};
         result.status = verdict.status;

@@ -299,6 +299,13 @@ TEST(AtomicOutputTest, ReplacesTheTargetOnlyOnCommitAndKeepsItsPermissions) {
     EXPECT_EQ(std::filesystem::status(target).permissions() & std::filesystem::perms::all,
               std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
 #endif
+    std::filesystem::remove(target);
+    {
+        AtomicOutput output(target.string(), "the output");
+        std::ofstream(output.temporaryPath()) << "new";
+        EXPECT_NO_THROW(output.commit()) << "a target that did not exist yet";
+    }
+    EXPECT_EQ(contents(), "new");
     EXPECT_THROW(AtomicOutput(target.parent_path().string(), "the output"), HostError) << "a folder is refused";
     EXPECT_THROW(AtomicOutput((target.parent_path() / "no-such-folder" / "x.wav").string(), "the output"), HostError);
 }

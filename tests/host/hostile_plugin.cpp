@@ -21,6 +21,9 @@
 #include <thread>
 #include <type_traits>
 #include <vector>
+#if defined(_WIN32)
+#include <windows.h>
+#endif
 
 #include "framework/effect_record.h"
 #include "framework/request_codes.h"
@@ -98,7 +101,11 @@ void misbehave(Misdeed misdeed) {
         std::abort();
     case Misdeed::hang:
         for (;;) {
+#if defined(_WIN32)
+            Sleep(1000);  // the Windows cross toolchains have no std::this_thread
+#else
             std::this_thread::sleep_for(std::chrono::seconds(1));
+#endif
         }
     case Misdeed::none:
         break;

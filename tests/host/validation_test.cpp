@@ -94,7 +94,7 @@ TEST(ValidateTest, ACrashFailsItsCheckAndTheOthersStillRun) {
 
 TEST(ValidateTest, AHangEndsAtTheTimeLimitNamingTheSettingAndTheRunGoesOn) {
     if (!isolationSurvivesCrashes()) {
-        GTEST_SKIP() << "hangs are not timed where checks run in the host's own process";
+        GTEST_SKIP() << "a hang ends the run where checks run in the host's own process";
     }
     ValidationOptions options;
     options.only = {"process-32", "suspend-resume"};

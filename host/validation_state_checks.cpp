@@ -11,11 +11,24 @@ namespace quorvel::host {
 
 namespace {
 
-// The effect's whole state as its chunk (a copy); empty when it answers none.
-std::vector<std::uint8_t> saveChunk(PluginInstance& instance) {
+// The two chunks a host asks for: the whole bank (a project) and the current program (a
+// preset file). The value is the requests' index.
+enum class ChunkKind : std::int32_t { bank = 0, program = 1 };
+
+const char* chunkName(ChunkKind kind) {
+    return kind == ChunkKind::bank ? "bank" : "program";
+}
+
+std::string chunkRequest(std::int32_t request, ChunkKind kind) {
+    return "request " + std::to_string(request) + " (" + chunkName(kind) + ")";
+}
+
+// The effect's state as a chunk of `kind` (a copy); empty when it answers none.
+std::vector<std::uint8_t> saveChunk(PluginInstance& instance, ChunkKind kind) {
     void* data = nullptr;
-    noteCheckProgress("request " + std::to_string(reqSaveChunk));
-    const std::intptr_t size = instance.dispatch(reqSaveChunk, 0, 0, static_cast<void*>(&data));
+    noteCheckProgress(chunkRequest(reqSaveChunk, kind));
+    const std::intptr_t size =
+        instance.dispatch(reqSaveChunk, static_cast<std::int32_t>(kind), 0, static_cast<void*>(&data));
     if (size <= 0 || data == nullptr) {
         return {};
     }
@@ -23,9 +36,10 @@ std::vector<std::uint8_t> saveChunk(PluginInstance& instance) {
     return {bytes, bytes + size};
 }
 
-void loadChunk(PluginInstance& instance, std::vector<std::uint8_t> chunk) {
-    noteCheckProgress("request " + std::to_string(reqLoadChunk));
-    instance.dispatch(reqLoadChunk, 0, static_cast<std::intptr_t>(chunk.size()), chunk.data());
+void loadChunk(PluginInstance& instance, ChunkKind kind, std::vector<std::uint8_t> chunk) {
+    noteCheckProgress(chunkRequest(reqLoadChunk, kind));
+    instance.dispatch(reqLoadChunk, static_cast<std::int32_t>(kind), static_cast<std::intptr_t>(chunk.size()),
+                      chunk.data());
 }
 
 // Where two chunks first differ, in words.
@@ -64,42 +78,40 @@ double secondHalfDifference(const std::vector<std::vector<float>>& a, const std:
     return largest;
 }
 
-CheckVerdict checkChunkState(const CheckContext& context) {
+// State through one kind of chunk: saved, loaded back and saved again identically, and a new
+// effect given it holds the same parameters and sounds the same as one given the values.
+CheckVerdict chunkRoundTrip(const CheckContext& context, ChunkKind kind) {
+    const std::string name = chunkName(kind);
     std::vector<float> values;
     std::vector<std::uint8_t> saved;
     {
         PluginInstance original(context.entry);
-        if ((original.record().flags & flagChunkPrograms) == 0) {
-            return skip("the plug-in declares no chunk programs: hosts keep its parameters");
-        }
-        if (!original.canProcessFloat()) {
-            return skip("the plug-in does not declare 32-bit processing");
-        }
         prepareInstance(original, context.profile, 44100.0F, stateBlock);
         Random random(context.seed);
         for (std::int32_t i = 0; i < original.paramCount(); ++i) {
             original.setParam(i, random.paramValue());
             values.push_back(original.param(i));
         }
-        saved = saveChunk(original);
+        saved = saveChunk(original, kind);
         if (saved.empty()) {
-            return fail("state lost: the plug-in declares chunk programs but saved no chunk (request 23)");
+            return fail("state lost: the plug-in declares chunk programs but saved no " + name + " chunk (" +
+                        chunkRequest(reqSaveChunk, kind) + ")");
         }
-        loadChunk(original, saved);
-        const std::vector<std::uint8_t> again = saveChunk(original);
+        loadChunk(original, kind, saved);
+        const std::vector<std::uint8_t> again = saveChunk(original, kind);
         if (again != saved) {
-            return fail("state lost: the chunk saved after loading it back differs (" + chunkDifference(saved, again) +
-                        ", requests 23 and 24)");
+            return fail("state lost: the " + name + " chunk saved after loading it back differs (" +
+                        chunkDifference(saved, again) + ", requests 23 and 24)");
         }
     }
-    // A new effect given the chunk must hold the same parameters and sound as one given the values.
     PluginInstance restored(context.entry);
     prepareInstance(restored, context.profile, 44100.0F, stateBlock);
-    loadChunk(restored, saved);
+    loadChunk(restored, kind, saved);
     for (std::int32_t i = 0; i < restored.paramCount(); ++i) {
         if (restored.param(i) != values[i]) {
             return fail("state lost: parameter " + std::to_string(i) + " reads " + valueText(restored.param(i)) +
-                        " after loading the chunk into a new effect, " + valueText(values[i]) + " when saved");
+                        " after loading the " + name + " chunk into a new effect, " + valueText(values[i]) +
+                        " when saved");
         }
     }
     const auto restoredSound = renderState(restored);
@@ -111,14 +123,32 @@ CheckVerdict checkChunkState(const CheckContext& context) {
     const auto referenceSound = renderState(reference);
     const double difference = secondHalfDifference(referenceSound, restoredSound);
     if (!(difference <= 1.0e-4)) {
-        return fail(
-            "state lost: a new effect given the chunk sounds otherwise than one given the parameter values "
-            "(largest difference " +
-            std::to_string(difference) + " in the second half of 0.74 s)");
+        return fail("state lost: a new effect given the " + name +
+                    " chunk sounds otherwise than one given the parameter values (largest difference " +
+                    std::to_string(difference) + " in the second half of 0.74 s)");
     }
-    return pass(std::to_string(saved.size()) +
-                "-byte chunk: saved, loaded and saved again identically; same "
-                "parameters and sound in a new effect");
+    return pass(name + ": " + std::to_string(saved.size()) + "-byte chunk");
+}
+
+CheckVerdict checkChunkState(const CheckContext& context) {
+    {
+        PluginInstance probe(context.entry);
+        if ((probe.record().flags & flagChunkPrograms) == 0) {
+            return skip("the plug-in declares no chunk programs: hosts keep its parameters");
+        }
+        if (!probe.canProcessFloat()) {
+            return skip("the plug-in does not declare 32-bit processing");
+        }
+    }
+    std::string sizes;
+    for (const ChunkKind kind : {ChunkKind::bank, ChunkKind::program}) {
+        CheckVerdict verdict = chunkRoundTrip(context, kind);
+        if (verdict.status != CheckStatus::pass) {
+            return verdict;
+        }
+        sizes += (sizes.empty() ? "" : ", ") + verdict.detail;
+    }
+    return pass(sizes + ": each saved, loaded and saved again identically; same parameters and sound in a new effect");
 }
 
 CheckVerdict checkPrograms(const CheckContext& context) {
@@ -181,8 +211,8 @@ CheckVerdict checkOpenClose(const CheckContext& context) {
 std::vector<CheckDefinition> stateChecks() {
     return {
         {"chunk-state",
-         "where chunk programs are declared: a chunk saved, loaded and saved again is identical, and restores "
-         "parameters and sound",
+         "where chunk programs are declared: a bank and a program chunk each saved, loaded and saved again "
+         "identically, and each restores parameters and sound",
          checkChunkState},
         {"programs", "every program selected while processing: finite output, the current program follows",
          checkPrograms},

@@ -81,7 +81,8 @@ std::intptr_t dispatch(EffectRecord* record, std::int32_t request, std::int32_t 
         *static_cast<void**>(ptr) = &effect->savedGain;
         return sizeof effect->savedGain;
     case reqLoadChunk:
-        if (value == sizeof(float) && !effect->faults.losesChunkState) {
+        if (value == sizeof(float) && !effect->faults.losesChunkState &&
+            !(index == 1 && effect->faults.losesProgramChunks)) {
             float gain = 0.0F;
             std::memcpy(&gain, ptr, sizeof gain);
             effect->gain.store(gain);

@@ -59,7 +59,8 @@ TEST(ValidateTest, EachBrokenPluginFailsTheCheckThatNamesItsFaultInBothProfiles)
                                                 : "title wrote 291 bytes past its 9-byte buffer"},
             {BROKEN_NAN_OUTPUT_FILE, "process-32", "non-finite output (NaN) in output 0"},
             {BROKEN_WRONG_MAGIC_FILE, "record", "magic is 0x42616421"},
-            {BROKEN_CHUNK_STATE_FILE, "chunk-state", "state lost: parameter 0 reads 0.5 after loading the chunk"},
+            {BROKEN_CHUNK_STATE_FILE, "chunk-state", "state lost: parameter 0 reads 0.5 after loading the bank chunk"},
+            {BROKEN_PROGRAM_CHUNK_FILE, "chunk-state", "after loading the program chunk into a new effect"},
         };
         if (allocationProbe::observable()) {
             broken.push_back({BROKEN_ALLOCATING_FILE, "no-allocation", "allocation on the audio thread"});

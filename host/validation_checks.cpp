@@ -5,7 +5,7 @@ namespace quorvel::host {
 const std::vector<CheckDefinition>& validationChecks() {
     static const std::vector<CheckDefinition> checks = [] {
         std::vector<CheckDefinition> all;
-        for (auto&& theme : {recordChecks(), paramChecks(), processChecks(), stateChecks()}) {
+        for (auto&& theme : {recordChecks(), paramChecks(), processChecks(), stateChecks(), editorChecks()}) {
             all.insert(all.end(), theme.begin(), theme.end());
         }
         return all;

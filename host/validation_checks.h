@@ -2,7 +2,8 @@
 // the entry point, closes them again, and answers its verdict; none of them trusts the
 // plug-in's answers, buffers or output. The checks are grouped by theme, one file each:
 // validation_record_checks.cpp (entry point, record, requests, identity texts),
-// validation_param_checks.cpp, validation_process_checks.cpp and validation_state_checks.cpp.
+// validation_param_checks.cpp, validation_process_checks.cpp, validation_state_checks.cpp and
+// validation_editor_checks.cpp.
 #pragma once
 
 #include <cstdint>
@@ -36,5 +37,6 @@ std::vector<CheckDefinition> recordChecks();
 std::vector<CheckDefinition> paramChecks();
 std::vector<CheckDefinition> processChecks();
 std::vector<CheckDefinition> stateChecks();
+std::vector<CheckDefinition> editorChecks();
 
 }  // namespace quorvel::host

@@ -3,6 +3,7 @@
 
 #include "framework/request_codes.h"
 #include "host/check_isolation.h"
+#include "host/editor_window.h"
 #include "host/guarded_buffer.h"
 #include "host/validation_checks.h"
 #include "host/validation_support.h"
@@ -95,8 +96,9 @@ CheckVerdict hostileSweep(const CheckContext& context) {
 }
 
 // The questions a host asks an opened, active effect, each with a buffer of the size a host
-// hands for it. Editor requests only where an editor is declared, and only its size, which a
-// host asks before it makes a window.
+// hands for it. Editor requests only where an editor is declared and a display exists, and
+// only its size, which a host asks before it makes a window; a host on a headless machine
+// sends none (editors whose window toolkit needs a display may crash on any of them).
 CheckVerdict hostSweep(const CheckContext& context) {
     PluginInstance instance(context.entry);
     prepareInstance(instance, context.profile, 44100.0F, 512);
@@ -132,15 +134,21 @@ CheckVerdict hostSweep(const CheckContext& context) {
                                 "noRealTime", "plugAsChannelInsert", "plugAsSend", "mixDryWet"}) {
         request(reqSupports, 0, record, feature);
     }
+    std::string editorNote;
     if ((instance.record().flags & flagHasEditor) != 0) {
-        request(reqEditorBounds, 0, sizeof(void*));
+        if (displayAvailable()) {
+            request(reqEditorBounds, 0, sizeof(void*));
+        } else {
+            editorNote = "; no editor request: no display (neither DISPLAY nor WAYLAND_DISPLAY is set)";
+        }
     }
     if (instance.record().magic != recordMagic) {
         problems.push_back("the record's magic changed during the sweep");
         return fail(summarise(problems));
     }
     instance.close();
-    return problems.empty() ? pass(std::to_string(sent) + " requests answered") : fail(summarise(problems));
+    return problems.empty() ? pass(std::to_string(sent) + " requests answered" + editorNote)
+                            : fail(summarise(problems));
 }
 
 CheckVerdict checkRequestSweep(const CheckContext& context) {

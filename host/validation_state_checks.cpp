@@ -1,5 +1,6 @@
 // Checks of the effect's state and lifetime: state saved and restored through chunks,
 // program changes, and repeated creation and closing.
+#include <cmath>
 #include <cstring>
 
 #include "framework/request_codes.h"
@@ -42,15 +43,6 @@ void loadChunk(PluginInstance& instance, ChunkKind kind, std::vector<std::uint8_
                       chunk.data());
 }
 
-// Where two chunks first differ, in words.
-std::string chunkDifference(const std::vector<std::uint8_t>& a, const std::vector<std::uint8_t>& b) {
-    if (a.size() != b.size()) {
-        return std::to_string(a.size()) + " bytes, then " + std::to_string(b.size());
-    }
-    const auto mismatch = std::mismatch(a.begin(), a.end(), b.begin());
-    return "byte " + std::to_string(mismatch.first - a.begin()) + " of " + std::to_string(a.size()) + " differs";
-}
-
 constexpr std::int32_t stateBlock = 512;
 constexpr int stateBlocks = 64;
 
@@ -59,6 +51,7 @@ std::vector<std::vector<float>> renderState(PluginInstance& instance) {
     Channels<float> channels(instance, stateBlock);
     std::vector<std::vector<float>> output;
     for (int block = 0; block < stateBlocks; ++block) {
+        noteCheckProgress("block " + std::to_string(block) + " of the sound");
         channels.fill(static_cast<std::int64_t>(block) * stateBlock, stateBlock);
         channels.process(instance, stateBlock);
         channels.keep(output, stateBlock);
@@ -66,68 +59,145 @@ std::vector<std::vector<float>> renderState(PluginInstance& instance) {
     return output;
 }
 
-// The largest difference between two outputs over their second half, where smoothing of
-// the parameters' changes has settled.
-double secondHalfDifference(const std::vector<std::vector<float>>& a, const std::vector<std::vector<float>>& b) {
+// The largest difference between two outputs, and the root mean square of their difference,
+// over their second half, where smoothing of the parameters' changes has settled.
+struct SoundDifference {
     double largest = 0.0;
+    double rms = 0.0;
+};
+
+SoundDifference secondHalfDifference(const std::vector<std::vector<float>>& a,
+                                     const std::vector<std::vector<float>>& b) {
+    SoundDifference difference;
+    double squares = 0.0;
+    std::int64_t count = 0;
     for (std::size_t c = 0; c < a.size() && c < b.size(); ++c) {
         for (std::size_t k = a[c].size() / 2; k < a[c].size() && k < b[c].size(); ++k) {
-            largest = std::max(largest, std::abs(static_cast<double>(a[c][k]) - b[c][k]));
+            const double d = static_cast<double>(a[c][k]) - b[c][k];
+            difference.largest = std::max(difference.largest, std::abs(d));
+            squares += d * d;
+            ++count;
         }
     }
-    return largest;
+    difference.rms = count > 0 ? std::sqrt(squares / static_cast<double>(count)) : 0.0;
+    return difference;
 }
 
-// State through one kind of chunk: saved, loaded back and saved again identically, and a new
-// effect given it holds the same parameters and sounds the same as one given the values.
+// How far a parameter read back after a restore may be from what the saved effect read back
+// and still hold its state, when the value texts differ: plug-ins keep values in their own
+// units (a frequency, a gain in decibels) or as text, and a value comes back a few ulps away.
+constexpr float restoreTolerance = 1.0e-5F;
+// How far the restored effect's output may be from the saved one's, where the plug-in is
+// deterministic: -80 dB of full scale against a test signal at -6 dB, for effects that reach
+// a restored value by another path of their smoothing. A plug-in that differs from itself is
+// judged against its own variation instead: the restored effect may differ from the saved one
+// by at most twice as much (in root mean square) as two restored effects differ from each other.
+constexpr double soundTolerance = 1.0e-4;
+constexpr double ownVariationFactor = 2.0;
+
+// What a host and a user see of an effect's parameters: each value and its text.
+struct ParamReading {
+    float value = 0.0F;
+    std::string text;
+};
+
+std::vector<ParamReading> readParams(PluginInstance& instance) {
+    std::vector<ParamReading> readings;
+    for (std::int32_t i = 0; i < instance.paramCount(); ++i) {
+        noteCheckProgress("parameter " + std::to_string(i) + " read back");
+        readings.push_back({instance.param(i), instance.paramValueText(i).text});
+    }
+    return readings;
+}
+
+// The first parameter of `restored` that does not read back what `saved` read, in words
+// ("parameter 3 reads 0.5 ... 0.25 when saved"); empty when all hold. `into` says how the
+// state came there.
+std::string lostParam(const std::vector<ParamReading>& saved, const std::vector<ParamReading>& restored,
+                      const std::string& into) {
+    for (std::size_t i = 0; i < saved.size() && i < restored.size(); ++i) {
+        const bool sameText = saved[i].text == restored[i].text;
+        const bool close = std::abs(saved[i].value - restored[i].value) <= restoreTolerance;
+        if (!sameText && !close) {
+            return "parameter " + std::to_string(i) + " reads " + valueText(restored[i].value) + " ('" +
+                   restored[i].text + "') after loading " + into + ", " + valueText(saved[i].value) + " ('" +
+                   saved[i].text + "') when saved";
+        }
+    }
+    return {};
+}
+
+// A new, prepared effect of the plug-in given `chunk`.
+void restoreInto(PluginInstance& instance, const CheckContext& context, ChunkKind kind,
+                 const std::vector<std::uint8_t>& chunk) {
+    prepareInstance(instance, context.profile, 44100.0F, stateBlock);
+    loadChunk(instance, kind, chunk);
+}
+
+// State through one kind of chunk, judged as a host and a listener see it: every parameter is
+// written, then all are read back and the chunk saved; a new effect given the chunk reads back
+// the same and sounds like the saved effect; the chunk that effect saves restores the same state
+// again (its bytes may differ: a plug-in may add defaults or reorder on a later save).
 CheckVerdict chunkRoundTrip(const CheckContext& context, ChunkKind kind) {
     const std::string name = chunkName(kind);
-    std::vector<float> values;
-    std::vector<std::uint8_t> saved;
-    {
-        PluginInstance original(context.entry);
-        prepareInstance(original, context.profile, 44100.0F, stateBlock);
-        Random random(context.seed);
-        for (std::int32_t i = 0; i < original.paramCount(); ++i) {
-            original.setParam(i, random.paramValue());
-            values.push_back(original.param(i));
-        }
-        saved = saveChunk(original, kind);
-        if (saved.empty()) {
-            return fail("state lost: the plug-in declares chunk programs but saved no " + name + " chunk (" +
-                        chunkRequest(reqSaveChunk, kind) + ")");
-        }
-        loadChunk(original, kind, saved);
-        const std::vector<std::uint8_t> again = saveChunk(original, kind);
-        if (again != saved) {
-            return fail("state lost: the " + name + " chunk saved after loading it back differs (" +
-                        chunkDifference(saved, again) + ", requests 23 and 24)");
-        }
+    const std::string into = "the " + name + " chunk into a new effect";
+    PluginInstance original(context.entry);
+    prepareInstance(original, context.profile, 44100.0F, stateBlock);
+    Random random(context.seed);
+    for (std::int32_t i = 0; i < original.paramCount(); ++i) {
+        original.setParam(i, random.paramValue());
     }
+    // Read only after every write: a write may change parameters written before it.
+    const std::vector<ParamReading> savedReadings = readParams(original);
+    const std::vector<std::uint8_t> saved = saveChunk(original, kind);
+    if (saved.empty()) {
+        return fail("state lost: the plug-in declares chunk programs but saved no " + name + " chunk (" +
+                    chunkRequest(reqSaveChunk, kind) + ")");
+    }
+    const auto savedSound = renderState(original);
+    original.close();
+
     PluginInstance restored(context.entry);
-    prepareInstance(restored, context.profile, 44100.0F, stateBlock);
-    loadChunk(restored, kind, saved);
-    for (std::int32_t i = 0; i < restored.paramCount(); ++i) {
-        if (restored.param(i) != values[i]) {
-            return fail("state lost: parameter " + std::to_string(i) + " reads " + valueText(restored.param(i)) +
-                        " after loading the " + name + " chunk into a new effect, " + valueText(values[i]) +
-                        " when saved");
-        }
+    restoreInto(restored, context, kind, saved);
+    std::string lost = lostParam(savedReadings, readParams(restored), into);
+    if (!lost.empty()) {
+        return fail("state lost: " + lost);
     }
+    const std::vector<std::uint8_t> again = saveChunk(restored, kind);
     const auto restoredSound = renderState(restored);
-    PluginInstance reference(context.entry);
-    prepareInstance(reference, context.profile, 44100.0F, stateBlock);
-    for (std::int32_t i = 0; i < reference.paramCount(); ++i) {
-        reference.setParam(i, values[i]);
+    restored.close();
+
+    // The chunk saved by the restored effect, given to another new effect: the same state.
+    PluginInstance reRestored(context.entry);
+    restoreInto(reRestored, context, kind, again);
+    lost = lostParam(savedReadings, readParams(reRestored),
+                     "the " + name + " chunk saved again after a restore (" + std::to_string(again.size()) + " bytes)");
+    if (!lost.empty()) {
+        return fail("state lost: " + lost);
     }
-    const auto referenceSound = renderState(reference);
-    const double difference = secondHalfDifference(referenceSound, restoredSound);
-    if (!(difference <= 1.0e-4)) {
-        return fail("state lost: a new effect given the " + name +
-                    " chunk sounds otherwise than one given the parameter values (largest difference " +
-                    std::to_string(difference) + " in the second half of 0.74 s)");
+    const std::string resaved = again == saved ? "re-saved identically" : "re-saved to the same state";
+
+    const SoundDifference difference = secondHalfDifference(savedSound, restoredSound);
+    if (difference.largest == 0.0) {
+        return pass(name + ": " + std::to_string(saved.size()) + "-byte chunk, " + resaved + ", sound identical");
     }
-    return pass(name + ": " + std::to_string(saved.size()) + "-byte chunk");
+    if (difference.largest <= soundTolerance) {
+        return pass(name + ": " + std::to_string(saved.size()) + "-byte chunk, " + resaved +
+                    ", sound within 1e-4 (largest difference " + std::to_string(difference.largest) + ")");
+    }
+    // Differing more: a plug-in that differs from itself (noise, random modulation) is judged
+    // against its own variation, measured between two effects given the same chunk.
+    const auto againSound = renderState(reRestored);
+    const SoundDifference own = secondHalfDifference(restoredSound, againSound);
+    if (own.largest > 0.0 && difference.rms <= ownVariationFactor * own.rms + soundTolerance) {
+        return pass(name + ": " + std::to_string(saved.size()) + "-byte chunk, " + resaved +
+                    ", sound within the plug-in's own variation (not deterministic: root mean square difference " +
+                    std::to_string(difference.rms) + ", " + std::to_string(own.rms) + " between two restored effects)");
+    }
+    return fail("state lost: a new effect given the " + name +
+                " chunk sounds otherwise than the effect that saved it (largest difference " +
+                std::to_string(difference.largest) + " in the second half of 0.74 s" +
+                (own.largest > 0.0 ? ", beyond the plug-in's own variation" : "") + ")");
 }
 
 CheckVerdict checkChunkState(const CheckContext& context) {
@@ -148,7 +218,7 @@ CheckVerdict checkChunkState(const CheckContext& context) {
         }
         sizes += (sizes.empty() ? "" : ", ") + verdict.detail;
     }
-    return pass(sizes + ": each saved, loaded and saved again identically; same parameters and sound in a new effect");
+    return pass(sizes + "; parameters as read before the save, in a new effect and after a re-save");
 }
 
 CheckVerdict checkPrograms(const CheckContext& context) {
@@ -211,8 +281,8 @@ CheckVerdict checkOpenClose(const CheckContext& context) {
 std::vector<CheckDefinition> stateChecks() {
     return {
         {"chunk-state",
-         "where chunk programs are declared: a bank and a program chunk each saved, loaded and saved again "
-         "identically, and each restores parameters and sound",
+         "where chunk programs are declared: a bank and a program chunk each restore the parameters as read back "
+         "before the save and the saved effect's sound, also when saved again after a restore",
          checkChunkState},
         {"programs", "every program selected while processing: finite output, the current program follows",
          checkPrograms},

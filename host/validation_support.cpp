@@ -76,6 +76,14 @@ void judgeText(const TextAnswer& answer, const std::string& what, std::vector<st
     }
 }
 
+CheckVerdict subnormalVerdict(const SampleTally& tally, const std::string& passNote) {
+    if (tally.subnormals == 0) {
+        return pass(passNote);
+    }
+    return warn(std::to_string(tally.subnormals) + " isolated subnormal numbers among " +
+                std::to_string(tally.samples) + " output samples, the first in " + tally.first + " (" + passNote + ")");
+}
+
 CheckVerdict textVerdict(const std::vector<std::string>& problems, const std::vector<std::string>& longTexts,
                          const std::string& passNote) {
     if (!problems.empty()) {

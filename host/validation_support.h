@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <type_traits>
 #include <vector>
@@ -60,13 +61,40 @@ inline constexpr double busySeconds = 1.5;
 // of silence, at half of full scale.
 double testSample(int channel, std::int64_t frame);
 
-// Channel buffers for one effect, sized for its own input and output counts.
+// What the output samples of a stretch of processing held that is worth a warning rather
+// than a failure: subnormal numbers, counted with where the first one was.
+struct SampleTally {
+    std::int64_t samples = 0;     // output samples looked at
+    std::int64_t subnormals = 0;  // of them subnormal
+    std::string first;            // where the first subnormal was, in words; empty when none
+
+    void add(const SampleTally& other) {
+        samples += other.samples;
+        subnormals += other.subnormals;
+        if (first.empty()) {
+            first = other.first;
+        }
+    }
+};
+
+// Output samples over which a share of subnormal numbers counts as sustained, and that share:
+// an eighth of the samples of any window of 4096 frames of two channels.
+inline constexpr std::int64_t subnormalWindow = 8192;
+inline constexpr std::int64_t sustainedSubnormals = subnormalWindow / 8;
+
+// Frames after the end of every channel buffer that hold a canary, so that a plug-in writing
+// past the frames of a process call is seen (and lands in memory of the host's) instead of
+// corrupting the heap.
+inline constexpr std::int32_t guardFrames = 256;
+
+// Channel buffers for one effect, sized for its own input and output counts, each followed by
+// guard frames. Used on the thread that processes.
 template <typename Sample>
 class Channels {
 public:
     Channels(const PluginInstance& instance, std::int32_t maxFrames)
-        : in_(std::max(1, instance.inputCount()), std::vector<Sample>(maxFrames)),
-          out_(std::max(1, instance.outputCount()), std::vector<Sample>(maxFrames)),
+        : in_(std::max(1, instance.inputCount()), std::vector<Sample>(maxFrames + guardFrames)),
+          out_(std::max(1, instance.outputCount()), std::vector<Sample>(maxFrames + guardFrames)),
           outputs_(instance.outputCount()) {
         for (auto& channel : in_) {
             inPointers_.push_back(channel.data());
@@ -93,27 +121,75 @@ public:
         }
     }
 
+    // One process call of `frames` frames, with the guard frames after each output armed
+    // before and inspected after it.
     void process(PluginInstance& instance, std::int32_t frames) {
-        instance.process(inPointers_.data(), outPointers_.data(), frames);
-    }
-
-    // The first NaN, infinity or subnormal among the first `frames` output samples, in words;
-    // empty when there is none.
-    std::string badSample(std::int32_t frames) const {
         for (int c = 0; c < outputs_; ++c) {
-            for (std::int32_t k = 0; k < frames; ++k) {
-                const Sample value = outPointers_[c][k];
-                const char* what = std::isnan(value)                        ? "non-finite output (NaN)"
-                                   : std::isinf(value)                      ? "non-finite output (an infinity)"
-                                   : std::fpclassify(value) == FP_SUBNORMAL ? "a subnormal number (slow to process)"
-                                                                            : nullptr;
-                if (what != nullptr) {
-                    return std::string(what) + " in output " + std::to_string(c) + " at frame " + std::to_string(k);
+            std::fill_n(outPointers_[c] + frames, guardFrames, canary());
+        }
+        instance.process(inPointers_.data(), outPointers_.data(), frames);
+        for (int c = 0; c < outputs_ && overrun_.empty(); ++c) {
+            for (std::int32_t k = guardFrames; k > 0; --k) {
+                if (!isCanary(outPointers_[c][frames + k - 1])) {
+                    overrun_ = "wrote " + std::to_string(k) + (k == 1 ? " frame" : " frames") + " past output " +
+                               std::to_string(c) + "'s buffer in a process call of " + std::to_string(frames) +
+                               " frames (a write outside a buffer)";
+                    break;
                 }
             }
         }
+    }
+
+    // The first write past an output buffer, NaN or infinity among the first `frames` output
+    // samples, or a sustained share of subnormal numbers, in words; empty when there is none.
+    // Isolated subnormal numbers are counted in tally() instead.
+    std::string badSample(std::int32_t frames) {
+        if (!overrun_.empty()) {
+            return overrun_;
+        }
+        lastSubnormals_ = 0;
+        for (int c = 0; c < outputs_; ++c) {
+            for (std::int32_t k = 0; k < frames; ++k) {
+                const Sample value = outPointers_[c][k];
+                if (std::isnan(value)) {
+                    return "non-finite output (NaN) in output " + std::to_string(c) + " at frame " + std::to_string(k);
+                }
+                if (std::isinf(value)) {
+                    return "non-finite output (an infinity) in output " + std::to_string(c) + " at frame " +
+                           std::to_string(k);
+                }
+                if (std::fpclassify(value) == FP_SUBNORMAL) {
+                    if (tally_.first.empty()) {
+                        tally_.first = "output " + std::to_string(c) + " at frame " + std::to_string(k);
+                    }
+                    ++lastSubnormals_;
+                }
+            }
+        }
+        const std::int64_t samples = static_cast<std::int64_t>(frames) * outputs_;
+        tally_.samples += samples;
+        tally_.subnormals += lastSubnormals_;
+        trailingSubnormalBlocks_ = lastSubnormals_ > 0 ? trailingSubnormalBlocks_ + 1 : 0;
+        windowSamples_ += samples;
+        windowSubnormals_ += lastSubnormals_;
+        if (windowSubnormals_ >= sustainedSubnormals) {
+            return "sustained subnormal numbers (slow to process): " + std::to_string(windowSubnormals_) + " of " +
+                   std::to_string(windowSamples_) + " output samples";
+        }
+        if (windowSamples_ >= subnormalWindow) {
+            windowSamples_ = 0;
+            windowSubnormals_ = 0;
+        }
         return {};
     }
+
+    // The subnormal numbers badSample() has seen so far; how many the last block held, and
+    // how many blocks in a row up to the last one held any.
+    const SampleTally& tally() const { return tally_; }
+    std::int64_t lastBlockSubnormals() const { return lastSubnormals_; }
+    std::int64_t trailingSubnormalBlocks() const { return trailingSubnormalBlocks_; }
+    // The first write past an output buffer process() saw; empty when none.
+    const std::string& overrun() const { return overrun_; }
 
     // Appends the first `frames` output samples of every output to `record`.
     void keep(std::vector<std::vector<Sample>>& record, std::int32_t frames) const {
@@ -124,12 +200,43 @@ public:
     }
 
 private:
+    // A signalling NaN of a pattern no arithmetic produces.
+    static Sample canary() {
+        if constexpr (std::is_same_v<Sample, double>) {
+            return bitCast<double>(std::uint64_t{0x7FF4A5A5A5A5A5A5U});
+        } else {
+            return bitCast<float>(std::uint32_t{0x7FA5A5A5U});
+        }
+    }
+    static bool isCanary(Sample value) {
+        const Sample expected = canary();
+        return std::memcmp(&value, &expected, sizeof value) == 0;
+    }
+    template <typename To, typename From>
+    static To bitCast(From bits) {
+        static_assert(sizeof(To) == sizeof(From));
+        To value;
+        std::memcpy(&value, &bits, sizeof value);
+        return value;
+    }
+
     std::vector<std::vector<Sample>> in_;
     std::vector<std::vector<Sample>> out_;
     std::vector<Sample*> inPointers_;
     std::vector<Sample*> outPointers_;
     int outputs_;
+    std::string overrun_;
+    SampleTally tally_;
+    std::int64_t lastSubnormals_ = 0;
+    std::int64_t trailingSubnormalBlocks_ = 0;
+    std::int64_t windowSamples_ = 0;
+    std::int64_t windowSubnormals_ = 0;
 };
+
+// The verdict on the subnormal numbers of a check whose output was otherwise sound: a pass
+// with `passNote` when there were none, else a warning with their count (isolated subnormal
+// numbers on a live signal cost little; sustained ones fail where they are seen).
+CheckVerdict subnormalVerdict(const SampleTally& tally, const std::string& passNote);
 
 inline CheckVerdict pass(std::string detail = {}) {
     return {CheckStatus::pass, std::move(detail)};

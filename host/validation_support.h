@@ -122,7 +122,7 @@ public:
     }
 
     // One process call of `frames` frames, with the guard frames after each output armed
-    // before and inspected after it.
+    // before and checked after it.
     void process(PluginInstance& instance, std::int32_t frames) {
         for (int c = 0; c < outputs_; ++c) {
             std::fill_n(outPointers_[c] + frames, guardFrames, canary());

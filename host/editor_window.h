@@ -21,7 +21,7 @@ public:
     // Main thread. Makes and shows a top-level window of `width` x `height` pixels. Throws
     // HostError when it cannot (no window system in this build, no display to connect to).
     EditorWindow(int width, int height);
-    // Destroys the window and lets go of the display.
+    // Destroys the window; the connection to the display stays for the process's later windows.
     ~EditorWindow();
     EditorWindow(const EditorWindow&) = delete;
     EditorWindow& operator=(const EditorWindow&) = delete;

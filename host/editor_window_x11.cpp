@@ -17,6 +17,22 @@ bool variableSet(const char* name) {
     return value != nullptr && *value != '\0';
 }
 
+// The process's one connection to the X server, made at its first window and kept for the
+// life of the process: when its last client goes, an X server without -noreset (Xvfb as
+// xvfb-run starts it) resets, and a connection attempted meanwhile is refused. Attempts for up
+// to two seconds for the same reason (the last client may just have been another process).
+Display* connection() {
+    static Display* display = [] {
+        Display* opened = XOpenDisplay(nullptr);
+        for (int attempt = 0; opened == nullptr && attempt < 20; ++attempt) {
+            poll(nullptr, 0, 100);
+            opened = XOpenDisplay(nullptr);
+        }
+        return opened;
+    }();
+    return display;
+}
+
 }  // namespace
 
 bool displayAvailable() {
@@ -33,7 +49,7 @@ struct EditorWindow::Native {
 };
 
 EditorWindow::EditorWindow(int width, int height) : native_(std::make_unique<Native>()) {
-    native_->display = XOpenDisplay(nullptr);
+    native_->display = connection();
     if (native_->display == nullptr) {
         const char* name = std::getenv("DISPLAY");
         throw HostError(std::string("cannot connect to the X display '") + (name != nullptr ? name : "") + "'");
@@ -52,7 +68,7 @@ EditorWindow::EditorWindow(int width, int height) : native_(std::make_unique<Nat
 EditorWindow::~EditorWindow() {
     if (native_->display != nullptr) {
         XDestroyWindow(native_->display, native_->window);
-        XCloseDisplay(native_->display);
+        XSync(native_->display, False);
     }
 }
 

@@ -69,8 +69,8 @@ CheckVerdict checkEditor(const CheckContext& context) {
         const std::string where = "round " + std::to_string(round) + ", ";
         noteCheckProgress(where + "request 14");
         if (instance.dispatch(reqEditorOpen, 0, 0, window->handle()) == 0) {
-            return fail(where + "the editor did not open in a " + windowSystem() +
-                        " window (request 14 answered 0) although the record declares an editor");
+            return fail(where + "the editor did not open in a window (" + windowSystem() +
+                        "; request 14 answered 0) although the record declares an editor");
         }
         size = fitWindow(instance, *window);
         // The host's idle, with parameter changes from the host as automation and the user's
@@ -89,7 +89,7 @@ CheckVerdict checkEditor(const CheckContext& context) {
         window->handleEvents(0);
     }
     instance.noteRequests(false);
-    return pass(std::to_string(editorRounds) + " times opened in a " + windowSystem() + " window (editor " + size +
+    return pass(std::to_string(editorRounds) + " times opened in a window (" + windowSystem() + ", editor " + size +
                 "), " + std::to_string(idles) + " idle calls and " + std::to_string(writes) +
                 " parameter writes while open, closed");
 }

@@ -253,25 +253,30 @@ constexpr std::int32_t comparedBlocks = 32;  // of 512 frames
 // Identical runs that must agree before a plug-in is taken as deterministic, and the runs
 // that confirm it before a difference in a variant is blamed on the variant.
 constexpr int identicalRuns = 3;
-constexpr int confirmingRuns = 10;
+constexpr int fewestConfirmingRuns = 3;
+constexpr int mostConfirmingRuns = 10;
+constexpr double confirmingSeconds = 2.0;  // runs past the fewest stop after this long (slow effects)
 
-// Whether `runs` more renders of plain blocks equal `reference`; counts those that differ.
+// Renders plain blocks `fewest` more times, and on up to `most` while `seconds` have not
+// passed; counts the runs that differ from `reference` in `differing`, answers the runs made.
 template <typename Sample>
-int differingRuns(const CheckContext& context, const std::vector<std::vector<Sample>>& reference, int runs) {
+int identicalRunsDiffering(const CheckContext& context, const std::vector<std::vector<Sample>>& reference, int fewest,
+                           int most, double seconds, int& differing) {
     const std::vector<std::int32_t> plain(comparedBlocks, 512);
-    int differing = 0;
-    for (int run = 0; run < runs; ++run) {
+    const Deadline deadline(seconds);
+    int run = 0;
+    for (; run < most && (run < fewest || !deadline.passed()); ++run) {
         noteCheckProgress(std::string(precisionName<Sample>()) + " identical run " + std::to_string(run + 2));
         differing += sameBits(reference, renderSplit<Sample>(context, plain, false)) ? 0 : 1;
     }
-    return differing;
+    return run;
 }
 
 template <typename Sample>
 CheckVerdict notDeterministic(int differing, int runs) {
     return warn(std::string("not deterministic: could not test (") + precisionName<Sample>() + ": " +
-                std::to_string(differing) + " of " + std::to_string(runs) +
-                " identical runs gave output other than the first)");
+                std::to_string(differing) + " of " + std::to_string(runs - 1) +
+                " repeated identical runs differed from the first)");
 }
 
 // Compares a variant of processing with plain 512-frame blocks on separate buffers, in the
@@ -281,9 +286,11 @@ template <typename Sample>
 CheckVerdict compareVariant(const CheckContext& context, bool randomSplits, bool inPlace, CheckStatus onMismatch) {
     const std::vector<std::int32_t> plain(comparedBlocks, 512);
     const auto reference = renderSplit<Sample>(context, plain, false);
-    const int differing = differingRuns<Sample>(context, reference, identicalRuns - 1);
+    int differing = 0;
+    const int runs =
+        1 + identicalRunsDiffering<Sample>(context, reference, identicalRuns - 1, identicalRuns - 1, 0.0, differing);
     if (differing > 0) {
-        return notDeterministic<Sample>(differing, identicalRuns - 1);
+        return notDeterministic<Sample>(differing, runs);
     }
     std::vector<std::int32_t> splits = plain;
     if (randomSplits) {
@@ -301,12 +308,13 @@ CheckVerdict compareVariant(const CheckContext& context, bool randomSplits, bool
     if (!sameBits(reference, variant)) {
         // A plug-in that varies seldom may have agreed with itself so far: more identical runs
         // before the difference is blamed on the variant.
-        const int confirming = differingRuns<Sample>(context, reference, confirmingRuns);
-        if (confirming > 0) {
-            return notDeterministic<Sample>(confirming, identicalRuns - 1 + confirmingRuns);
+        const int confirmed = runs + identicalRunsDiffering<Sample>(context, reference, fewestConfirmingRuns,
+                                                                    mostConfirmingRuns, confirmingSeconds, differing);
+        if (differing > 0) {
+            return notDeterministic<Sample>(differing, confirmed);
         }
         return {onMismatch, std::string(precisionName<Sample>()) + ": " + firstDifference(reference, variant) + " (" +
-                                std::to_string(identicalRuns + confirmingRuns) + " identical runs agree)"};
+                                std::to_string(confirmed) + " identical runs agree)"};
     }
     return pass();
 }

@@ -66,7 +66,7 @@ TEST(ValidateTest, EachBrokenPluginFailsTheCheckThatNamesItsFaultInBothProfiles)
             {BROKEN_RESTORED_SOUND_FILE, "chunk-state", "sounds otherwise than the effect that saved it"},
             {BROKEN_OUTPUT_OVERRUN_FILE, "process-32",
              "wrote 1 frame past output 0's buffer in a process call of 1 frames (a write outside a buffer)"},
-            {BROKEN_IN_PLACE_FILE, "in-place", "32-bit: output 1 first differs at frame 0 (13 identical runs agree)"},
+            {BROKEN_IN_PLACE_FILE, "in-place", "32-bit: output 1 first differs at frame 0 ("},
             {BROKEN_SUBNORMAL_TAIL_FILE, "silence", "subnormal"},
         };
         if (allocationProbe::observable()) {

@@ -54,11 +54,11 @@ CheckVerdict checkEditor(const CheckContext& context) {
         return skip("this build of quorvel-host makes no windows (built without Xlib)");
     }
     prepareInstance(instance, context.profile, 44100.0F, 512);
-    instance.noteRequests(true);
     Random random(context.seed);
     std::int64_t idles = 0;
     std::int64_t writes = 0;
     std::string size;
+    int openAnswers = 0;  // open requests answered non-zero
     for (int round = 1; round <= editorRounds; ++round) {
         std::unique_ptr<EditorWindow> window;
         try {
@@ -68,30 +68,34 @@ CheckVerdict checkEditor(const CheckContext& context) {
         }
         const std::string where = "round " + std::to_string(round) + ", ";
         noteCheckProgress(where + "request 14");
-        if (instance.dispatch(reqEditorOpen, 0, 0, window->handle()) == 0) {
-            return fail(where + "the editor did not open in a window (" + windowSystem() +
-                        "; request 14 answered 0) although the record declares an editor");
-        }
+        // Many editors answer 0 although they opened; hosts do not rely on the answer.
+        openAnswers += instance.dispatch(reqEditorOpen, 0, 0, window->handle()) != 0 ? 1 : 0;
+        noteCheckProgress(where + "request 13 (the open editor's size)");
         size = fitWindow(instance, *window);
         // The host's idle, with parameter changes from the host as automation and the user's
         // other controls make them, while the editor is open.
         const Deadline deadline(idleSeconds);
         for (std::int64_t k = 0; !deadline.passed(); ++k) {
+            noteCheckProgress(where + "request 19 (editor idle) " + std::to_string(k + 1));
             instance.dispatch(reqEditorIdle);
             if (instance.paramCount() > 0 && k % idlesPerWrite == 0) {
+                noteCheckProgress(where + "a parameter write while the editor is open");
                 instance.setParam(random.below(instance.paramCount()), random.unit());
                 ++writes;
             }
             ++idles;
             window->handleEvents(idleMilliseconds);
         }
+        noteCheckProgress(where + "request 15 (editor close)");
         instance.dispatch(reqEditorClose);
         window->handleEvents(0);
     }
-    instance.noteRequests(false);
-    return pass(std::to_string(editorRounds) + " times opened in a window (" + windowSystem() + ", editor " + size +
-                "), " + std::to_string(idles) + " idle calls and " + std::to_string(writes) +
-                " parameter writes while open, closed");
+    return pass(
+        std::to_string(editorRounds) + " times opened in a window (" + windowSystem() + ", editor " + size + "), " +
+        std::to_string(idles) + " idle calls and " + std::to_string(writes) + " parameter writes while open, closed" +
+        (openAnswers < editorRounds
+             ? " (request 14 answered 0 " + std::to_string(editorRounds - openAnswers) + " times, which hosts ignore)"
+             : std::string()));
 }
 
 }  // namespace

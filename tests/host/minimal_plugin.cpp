@@ -113,7 +113,7 @@ bool displayAvailable() {
 // The editor of editorNeedsDisplay: without a display its window toolkit cannot start, and
 // it crashes on the first editor request, as some real ones do.
 std::intptr_t editorRequest(MinimalEffect& effect, std::int32_t request, void* ptr) {
-    if (!displayAvailable()) {
+    if (effect.quirks.editorNeedsDisplay && !displayAvailable()) {
         std::fprintf(stderr, "minimal: the window toolkit could not open a display\n");
         static int* volatile nowhere = nullptr;
         // cppcheck-suppress nullPointer ; the crash is this test plug-in's behaviour on purpose
@@ -145,7 +145,14 @@ std::intptr_t dispatch(EffectRecord* record, std::int32_t request, std::int32_t 
     case reqEditorOpen:
     case reqEditorClose:
     case reqEditorIdle:
-        return effect->quirks.editorNeedsDisplay ? editorRequest(*effect, request, ptr) : 0;
+        if (effect->faults.editorCrashesOnClose && request == reqEditorClose) {
+            static int* volatile nowhere = nullptr;
+            // cppcheck-suppress nullPointer ; the crash is this test plug-in's fault on purpose
+            *nowhere = 1;
+        }
+        return effect->quirks.editorNeedsDisplay || effect->faults.editorCrashesOnClose
+                   ? editorRequest(*effect, request, ptr)
+                   : 0;
     case reqParamTitle:
         if (index == 0) {
             copyText(ptr, effect->faults.overlongTitle ? overlongTitle().c_str() : "Gain");
@@ -361,7 +368,7 @@ EffectRecord* createMinimalEffect(HostCallback host, const Faults& faults, const
     record.outputCount = 2;
     record.flags = flagCanFloatReplacing | flagCanDoubleReplacing |
                    (faults.chunkPrograms || quirks.any() ? flagChunkPrograms : 0) |
-                   (quirks.editorNeedsDisplay ? flagHasEditor : 0);
+                   (quirks.editorNeedsDisplay || faults.editorCrashesOnClose ? flagHasEditor : 0);
     record.ioRatio = 1.0F;
     record.uniqueId = fourCharCode('M', 'n', 'm', 'l');
     record.version = 1;

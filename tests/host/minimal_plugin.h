@@ -24,6 +24,7 @@ struct Faults {
     bool mixesAfterWriting = false;     // output 1 mixes in input 0 read after output 0 was written: in place differs
     bool restoresTextNotSound = false;  // a loaded chunk changes the gain read back, not the gain processed
     bool stuckSubnormalTail = false;    // a feedback tail that decays into subnormal numbers and stays there
+    bool editorCrashesOnClose = false;  // declares an editor that opens, idles and crashes when closed
 };
 
 // Behaviours of correct plug-ins that hosts live with. Any of them gives the effect three more

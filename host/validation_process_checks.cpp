@@ -307,9 +307,12 @@ CheckVerdict compareVariant(const CheckContext& context, bool randomSplits, bool
     const auto variant = renderSplit<Sample>(context, splits, inPlace);
     if (!sameBits(reference, variant)) {
         // A plug-in that varies seldom may have agreed with itself so far: more identical runs
-        // before the difference is blamed on the variant.
-        const int confirmed = runs + identicalRunsDiffering<Sample>(context, reference, fewestConfirmingRuns,
-                                                                    mostConfirmingRuns, confirmingSeconds, differing);
+        // before the difference is blamed on the variant as a failure (a warning needs none).
+        const int confirmed =
+            runs + (onMismatch == CheckStatus::fail
+                        ? identicalRunsDiffering<Sample>(context, reference, fewestConfirmingRuns, mostConfirmingRuns,
+                                                         confirmingSeconds, differing)
+                        : 0);
         if (differing > 0) {
             return notDeterministic<Sample>(differing, confirmed);
         }

@@ -120,7 +120,7 @@ CheckVerdict rateChangeRun(const CheckContext& context) {
         instance.setActive(true);
         Channels<Sample> channels(instance, block);
         const std::string bad = processStretch(instance, channels, position, 16384, block, nullptr,
-                                               settingText(rate, block) + " (set while inactive)");
+                                               settingText(rate, block) + " set while inactive");
         if (!bad.empty()) {
             return fail(std::string(precisionName<Sample>()) + ": " + bad);
         }

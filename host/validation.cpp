@@ -116,6 +116,7 @@ CheckVerdict runLoaded(const CheckDefinition& check, const std::string& path, co
     library.keepLoaded();
     CheckContext context;
     context.entry = library.entry();
+    noteCheckProgress("");  // from here on, the check names its own places
     context.profile = options.profile;
     context.seed = seed;
     return check.function(context);

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -188,6 +189,25 @@ TEST_F(PluginFaultBlameTest, SlowButSteadyCallsAreNoHangAndTheTimeoutIsPerCall) 
     const ToolRun hung = run("slow:3000", {"render", "./plug.so", "-i", "in.wav", "-o", "out.wav", "--timeout", "0.5"});
     EXPECT_EQ(hung.status, 1);
     EXPECT_TRUE(contains(hung.err, "the plug-in hung: no answer within 0.5 s at block 0")) << hung.err;
+}
+
+// Waiting for input is the tool's own time: an input pipe whose writer pauses mid-stream for
+// longer than the timeout is no hang of the plug-in.
+TEST_F(PluginFaultBlameTest, WaitingForInputIsNeverAHangOfThePlugin) {
+    const std::string bytes = readFile(dir_ / "in.wav");
+    ASSERT_EQ(mkfifo((dir_ / "pipe.wav").c_str(), 0600), 0);
+    std::thread writer([&] {
+        std::ofstream pipe(dir_ / "pipe.wav", std::ios::binary);
+        pipe.write(bytes.data(), static_cast<std::streamsize>(bytes.size() / 2));
+        pipe.flush();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+        pipe.write(bytes.data() + bytes.size() / 2, static_cast<std::streamsize>(bytes.size() - bytes.size() / 2));
+    });
+    const ToolRun render =
+        run("", {"render", "./plug.so", "-i", "pipe.wav", "-o", "piped.wav", "--block", "64", "--timeout", "0.5"});
+    writer.join();
+    EXPECT_EQ(render.status, 0) << render.err;
+    EXPECT_TRUE(fs::exists(dir_ / "piped.wav"));
 }
 
 TEST_F(PluginFaultBlameTest, AnExceptionOfThePluginIsToldAsThePluginsOwn) {

@@ -27,9 +27,11 @@ struct Progress {
     CRITICAL_SECTION lock;
     std::string note;
 };
+// Never destroyed: a plug-in's exit() runs the static destructors before the report of it
+// reads the last note.
 Progress& progress() {
-    static Progress shared;
-    return shared;
+    static Progress* const shared = new Progress;
+    return *shared;
 }
 
 std::string lastNote() {

@@ -14,9 +14,8 @@ namespace quorvel::host {
 int runBench(const BenchOptions& options) {
     const std::string report = runSupervised(
         [&options]() {
-            PluginLibrary library(options.plugin);
-            noteCheckProgress("the entry point");
-            PluginInstance instance(requireEntry(library, options.plugin));
+            SupervisedLibrary library(options.plugin);
+            PluginInstance instance(library.entry());
             instance.noteRequests(true);
             instance.open();
             const std::vector<ParamSetting> params = parseParamSettings(options.sets, {}, instance);

@@ -18,7 +18,7 @@ enum class PluginOutput {
 // How long the supervised work may take. Zero means no limit.
 struct IsolationLimits {
     double totalSeconds = 0;  // the whole work
-    double quietSeconds = 0;  // the longest time between two progress notes: one plug-in call
+    double callSeconds = 0;   // one call into the plug-in (see plugin_call.h); the tool's own work is not timed
 };
 
 struct IsolatedOutcome {
@@ -27,7 +27,8 @@ struct IsolatedOutcome {
     // One line otherwise, ending with " at <last progress note>" when there is one:
     // "crashed (Segmentation fault) at request 45", "ended the process with exit code 0 at
     // block 12", "hung: no answer within 10 s at block 12", "timed out after 60 s at ...",
-    // "interrupted by SIGINT", "the host failed: <message>".
+    // "threw an exception: \"<the plug-in's message>\" at block 3", "interrupted by SIGINT",
+    // "the host failed: <message>".
     std::string failure;
     std::string lastNote;               // the last progress note, empty when none
     std::string pluginOutput;           // captured mode: what the work printed (the first 64 KiB)
@@ -41,10 +42,12 @@ inline constexpr std::size_t maxCapturedOutput = std::size_t{64} * 1024;
 // Main thread. Runs `work` supervised and answers its outcome. On POSIX builds (not under
 // ThreadSanitizer, which cannot start threads in a forked child) the work runs in a forked
 // child: a crash, exit(), abort() or hang ends only the child, which is killed when a limit
-// runs out or the tool is interrupted. On Windows the work runs in this process and the
-// output still goes where `output` says; a crash, exit(), abort() or a limit running out
-// ends the tool with status 1, after one line on the error stream naming `label`, what
-// happened and the last progress note, and after removing every registered temporary file.
+// runs out or the tool is interrupted (the child itself ignores SIGINT, SIGTERM and SIGHUP,
+// which a terminal sends to the whole process group, and ends when the tool ends). A
+// PluginException escaping the work is the plug-in's; any other exception is the host's. On Windows the work runs in
+// this process and the output still goes where `output` says; a crash, exit(), abort() or a limit running out ends the
+// tool with status 1, after one line on the error stream naming `label`, what happened and the last progress note, and
+// after removing every registered temporary file.
 IsolatedOutcome runIsolated(const std::function<std::string()>& work, const std::string& label,
                             const IsolationLimits& limits, PluginOutput output);
 
@@ -57,9 +60,9 @@ bool isolationSurvivesCrashes();
 void registerTemporaryFile(const std::string& path);
 void forgetTemporaryFile(const std::string& path);
 
-// Work side, any thread. Notes where the work has got to ("request 45 (effect name)",
-// "block 12") and restarts the clock of IsolationLimits::quietSeconds. Cheap enough to call
-// before every plug-in call.
+// Work side, any thread. Notes where the work has got to ("request 45", "block 12"), named in
+// the outcome of a fault. Cheap enough to call before every host block; the calls themselves
+// are timed through PluginCall.
 void noteCheckProgress(const std::string& where);
 
 }  // namespace quorvel::host

@@ -1,7 +1,11 @@
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/mman.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#if defined(__linux__)
+#include <sys/prctl.h>
+#endif
 
 #include <cerrno>
 #include <chrono>
@@ -9,10 +13,12 @@
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <new>
 
 #include "host/check_isolation.h"
 #include "host/interruption.h"
 #include "host/output_capture.h"
+#include "host/plugin_call.h"
 
 namespace quorvel::host {
 
@@ -35,7 +41,8 @@ constexpr int pollMilliseconds = 50;
 int reportChannel = -1;
 
 // Messages from the child are a tag byte, a text and a zero byte: 'N' a progress note, 'R'
-// the work's answer, 'E' an exception's message.
+// the work's answer, 'E' the message of the tool's own exception, 'X' that of an exception
+// that escaped a call into the plug-in.
 void send(char tag, const std::string& text) {
     std::string message = tag + text;
     message.push_back('\0');
@@ -54,14 +61,21 @@ void send(char tag, const std::string& text) {
     }
 }
 
-// The child's side: the plug-in's output goes where `output` says, interruptions end it the
-// ordinary way (the parent sees them through its own flag), and the work's answer or error
-// goes up the report channel.
-[[noreturn]] void runChild(const std::function<std::string()>& work, int report, int outputChannel,
-                           PluginOutput output) {
-    std::signal(SIGINT, SIG_DFL);
-    std::signal(SIGTERM, SIG_DFL);
-    std::signal(SIGHUP, SIG_DFL);
+// The child's side: it ends when the tool does, however the tool ends; it leaves
+// interruptions to the tool (a Ctrl-C at a terminal reaches the whole process group, and the
+// tool, not the plug-in's process, decides what it means); the plug-in's output goes where
+// `output` says, and the work's answer or error goes up the report channel.
+[[noreturn]] void runChild(const std::function<std::string()>& work, int report, int outputChannel, PluginOutput output,
+                           pid_t parent, PluginCallCounters& counters) {
+#if defined(__linux__)
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+#endif
+    if (getppid() != parent) {
+        _exit(1);  // the tool ended before this child could ask to end with it
+    }
+    std::signal(SIGINT, SIG_IGN);
+    std::signal(SIGTERM, SIG_IGN);
+    std::signal(SIGHUP, SIG_IGN);
     if (output == PluginOutput::captured) {
         dup2(outputChannel, 1);
         dup2(outputChannel, 2);
@@ -70,8 +84,11 @@ void send(char tag, const std::string& text) {
         dup2(2, 1);
     }
     reportChannel = report;
+    countPluginCallsIn(counters);
     try {
         send('R', work());
+    } catch (const PluginException& error) {
+        send('X', error.what());
     } catch (const std::exception& error) {
         send('E', error.what());
     } catch (...) {
@@ -80,6 +97,33 @@ void send(char tag, const std::string& text) {
     std::fflush(nullptr);
     _exit(0);
 }
+
+// Plug-in call counters in memory shared with the child, so that the supervisor sees every
+// call start and end without a message per call.
+class SharedCounters {
+public:
+    SharedCounters() {
+        void* memory =
+            mmap(nullptr, sizeof(PluginCallCounters), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+        if (memory != MAP_FAILED) {
+            counters_ = new (memory) PluginCallCounters;
+        }
+    }
+    ~SharedCounters() {
+        if (counters_ != nullptr) {
+            counters_->~PluginCallCounters();
+            munmap(counters_, sizeof(PluginCallCounters));
+        }
+    }
+    SharedCounters(const SharedCounters&) = delete;
+    SharedCounters& operator=(const SharedCounters&) = delete;
+
+    // Null when the memory could not be had.
+    PluginCallCounters* get() const { return counters_; }
+
+private:
+    PluginCallCounters* counters_ = nullptr;
+};
 
 std::string seconds(double value) {
     char text[32];
@@ -126,6 +170,12 @@ IsolatedOutcome runIsolated(const std::function<std::string()>& work, const std:
         return runRedirected(work, output);
     }
     IsolatedOutcome outcome;
+    const SharedCounters shared;
+    if (shared.get() == nullptr) {
+        outcome.failure = std::string("the host failed: cannot share memory with a child: ") + std::strerror(errno);
+        return outcome;
+    }
+    PluginCallCounters& counters = *shared.get();
     int report[2] = {-1, -1};
     int captured[2] = {-1, -1};
     if (pipe(report) != 0 || (output == PluginOutput::captured && pipe(captured) != 0)) {
@@ -138,6 +188,7 @@ IsolatedOutcome runIsolated(const std::function<std::string()>& work, const std:
         return outcome;
     }
     std::fflush(nullptr);
+    const pid_t parent = getpid();
     const pid_t child = fork();
     if (child < 0) {
         outcome.failure = std::string("the host failed: cannot fork: ") + std::strerror(errno);
@@ -153,7 +204,7 @@ IsolatedOutcome runIsolated(const std::function<std::string()>& work, const std:
         if (captured[0] >= 0) {
             close(captured[0]);
         }
-        runChild(work, report[1], captured[1], output);
+        runChild(work, report[1], captured[1], output, parent, counters);
     }
     close(report[1]);
     if (captured[1] >= 0) {
@@ -169,6 +220,7 @@ IsolatedOutcome runIsolated(const std::function<std::string()>& work, const std:
     CapturedOutput printed;
     std::string printedChunk;
     std::string error;
+    std::string pluginError;
     bool answered = false;
     // Takes every whole message received so far; answers whether there was one.
     auto takeMessages = [&] {
@@ -187,6 +239,8 @@ IsolatedOutcome runIsolated(const std::function<std::string()>& work, const std:
                 answered = true;
             } else if (tag == 'E') {
                 error = std::move(text);
+            } else if (tag == 'X') {
+                pluginError = std::move(text);
             }
             parsed = end + 1;
         }
@@ -200,18 +254,27 @@ IsolatedOutcome runIsolated(const std::function<std::string()>& work, const std:
     };
 
     const Clock::time_point start = Clock::now();
+    // The last time a plug-in call started or ended, or the work was outside any call: the
+    // clock of limits.callSeconds runs only while one call stays unanswered, never while the
+    // tool does its own work (reading input, writing, drawing a plot).
     Clock::time_point lastSign = start;
+    std::uint32_t lastStarted = 0;
+    std::uint32_t lastFinished = 0;
     std::string stopped;  // why the supervisor killed the child, empty when it did not
     int status = 0;
     for (;;) {
         pollfd waits[2] = {{report[0], POLLIN, 0}, {captured[0], POLLIN, 0}};
         poll(waits, captured[0] >= 0 ? 2 : 1, pollMilliseconds);
         readAvailable(report[0], received);
-        const bool heard = takeMessages();
+        takeMessages();
         takeOutput();
         const Clock::time_point now = Clock::now();
-        if (heard) {
+        const std::uint32_t started = counters.started.load(std::memory_order_relaxed);
+        const std::uint32_t finished = counters.finished.load(std::memory_order_relaxed);
+        if (started != lastStarted || finished != lastFinished || started == finished) {
             lastSign = now;
+            lastStarted = started;
+            lastFinished = finished;
         }
         if (waitpid(child, &status, WNOHANG) == child) {
             break;
@@ -223,8 +286,8 @@ IsolatedOutcome runIsolated(const std::function<std::string()>& work, const std:
             stopped = std::string("interrupted by ") + interruptionName(signal);
         } else if (limits.totalSeconds > 0 && elapsed > limits.totalSeconds) {
             stopped = "timed out after " + seconds(limits.totalSeconds) + " s";
-        } else if (limits.quietSeconds > 0 && quiet > limits.quietSeconds) {
-            stopped = "hung: no answer within " + seconds(limits.quietSeconds) + " s";
+        } else if (limits.callSeconds > 0 && quiet > limits.callSeconds) {
+            stopped = "hung: no answer within " + seconds(limits.callSeconds) + " s";
         }
         if (!stopped.empty()) {
             kill(child, SIGKILL);
@@ -244,10 +307,18 @@ IsolatedOutcome runIsolated(const std::function<std::string()>& work, const std:
     outcome.pluginOutputLines = printed.lines();
 
     const std::string where = outcome.lastNote.empty() ? "" : " at " + outcome.lastNote;
+    if (stopped.empty() && !answered && pendingInterruption() != 0) {
+        // The child ended on its own while the tool was being interrupted: the interruption
+        // is what the user asked for, and what is told.
+        outcome.interruptedBy = pendingInterruption();
+        stopped = std::string("interrupted by ") + interruptionName(outcome.interruptedBy);
+    }
     if (!stopped.empty()) {
         outcome.failure = stopped + (outcome.interruptedBy != 0 ? "" : where);
     } else if (WIFSIGNALED(status)) {
         outcome.failure = std::string("crashed (") + strsignal(WTERMSIG(status)) + ")" + where;
+    } else if (!pluginError.empty()) {
+        outcome.failure = "threw an exception: \"" + pluginError + "\"" + where;
     } else if (!error.empty()) {
         outcome.failure = "the host failed: " + error;
     } else if (!answered) {

@@ -11,6 +11,7 @@
 
 #include "host/check_isolation.h"
 #include "host/output_capture.h"
+#include "host/plugin_call.h"
 
 // Windows has no fork: the work runs in the tool's own process. Whatever the plug-in does to
 // that process (a crash, exit(), abort(), a call that never returns) therefore ends the tool,
@@ -25,11 +26,12 @@ struct Progress {
     Progress() { InitializeCriticalSection(&lock); }
     CRITICAL_SECTION lock;
     std::string note;
-    ULONGLONG noteTime = 0;  // GetTickCount64() at the last note
 };
+// Never destroyed: a plug-in's exit() runs the static destructors before the report of it
+// reads the last note.
 Progress& progress() {
-    static Progress shared;
-    return shared;
+    static Progress* const shared = new Progress;
+    return *shared;
 }
 
 std::string lastNote() {
@@ -101,24 +103,33 @@ struct Watchdog {
         return 0;
     }
 
+    // The clock of limits.callSeconds runs only while a plug-in call stays unanswered: it
+    // restarts whenever a call starts or ends, and while the work is outside any call.
     void run() {
+        const PluginCallCounters& counters = pluginCallCounters();
+        ULONGLONG quietSince = start;
+        std::uint32_t lastStarted = counters.started.load(std::memory_order_relaxed);
+        std::uint32_t lastFinished = counters.finished.load(std::memory_order_relaxed);
         while (WaitForSingleObject(stop, 50) == WAIT_TIMEOUT) {
             const ULONGLONG now = GetTickCount64();
-            Progress& shared = progress();
-            EnterCriticalSection(&shared.lock);
-            const ULONGLONG quietSince = std::max(shared.noteTime, start);
-            LeaveCriticalSection(&shared.lock);
+            const std::uint32_t started = counters.started.load(std::memory_order_relaxed);
+            const std::uint32_t finished = counters.finished.load(std::memory_order_relaxed);
+            if (started != lastStarted || finished != lastFinished || started == finished) {
+                quietSince = now;
+                lastStarted = started;
+                lastFinished = finished;
+            }
             if (limits.totalSeconds > 0 && static_cast<double>(now - start) > 1000.0 * limits.totalSeconds) {
                 endTool("timed out after " + seconds(limits.totalSeconds) + " s");
             }
-            if (limits.quietSeconds > 0 && static_cast<double>(now - quietSince) > 1000.0 * limits.quietSeconds) {
-                endTool("hung: no answer within " + seconds(limits.quietSeconds) + " s");
+            if (limits.callSeconds > 0 && static_cast<double>(now - quietSince) > 1000.0 * limits.callSeconds) {
+                endTool("hung: no answer within " + seconds(limits.callSeconds) + " s");
             }
         }
     }
 
     explicit Watchdog(const IsolationLimits& chosen) : limits(chosen) {
-        if (stop != nullptr && (limits.totalSeconds > 0 || limits.quietSeconds > 0)) {
+        if (stop != nullptr && (limits.totalSeconds > 0 || limits.callSeconds > 0)) {
             thread = CreateThread(nullptr, 0, watch, this, 0, nullptr);
         }
     }
@@ -155,7 +166,6 @@ void noteCheckProgress(const std::string& where) {
     Progress& shared = progress();
     EnterCriticalSection(&shared.lock);
     shared.note = where;
-    shared.noteTime = GetTickCount64();
     LeaveCriticalSection(&shared.lock);
 }
 

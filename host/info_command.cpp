@@ -104,9 +104,8 @@ constexpr char reportStart = '\x1d';
 int runInfo(const InfoOptions& options) {
     const std::string reply = runSupervised(
         [&options]() {
-            PluginLibrary library(options.plugin);
-            noteCheckProgress("the entry point");
-            PluginInstance instance(requireEntry(library, options.plugin));
+            SupervisedLibrary library(options.plugin);
+            PluginInstance instance(library.entry());
             instance.noteRequests(true);
             instance.open();
             const PluginInfo info = describePlugin(instance);

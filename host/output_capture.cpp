@@ -4,6 +4,8 @@
 #include <cstring>
 #include <exception>
 
+#include "host/plugin_call.h"
+
 #if defined(_WIN32)
 #include <io.h>
 #else
@@ -79,6 +81,8 @@ IsolatedOutcome runRedirected(const std::function<std::string()>& work, PluginOu
     try {
         outcome.answer = work();
         outcome.completed = true;
+    } catch (const PluginException& error) {
+        outcome.failure = std::string("threw an exception: \"") + error.what() + "\"";
     } catch (const std::exception& error) {
         outcome.failure = std::string("the host failed: ") + error.what();
     }

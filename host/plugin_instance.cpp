@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <exception>
 
 #include "framework/request_codes.h"
 #include "host/check_isolation.h"
@@ -67,7 +68,7 @@ PluginInstance::PluginInstance(PluginEntry entry, HostCallback callback) {
     if (entry == nullptr) {
         throw HostError("the library has no entry point");
     }
-    record_ = entry(callback);
+    record_ = callPlugin([&] { return entry(callback); });
     if (record_ == nullptr) {
         throw HostError("the entry point created no effect (it answered null)");
     }
@@ -79,7 +80,14 @@ PluginInstance::PluginInstance(PluginEntry entry, HostCallback callback) {
 }
 
 PluginInstance::~PluginInstance() {
-    close();
+    if (std::uncaught_exceptions() > 0) {
+        return;  // on the way out of a failure: the plug-in is not called again
+    }
+    try {
+        close();
+    } catch (const PluginException&) {
+        // A destructor cannot report it; a caller that wants to hear of it calls close().
+    }
 }
 
 bool PluginInstance::canProcessFloat() const {
@@ -95,7 +103,8 @@ std::intptr_t PluginInstance::dispatch(std::int32_t request, std::int32_t index,
     if (noteRequests_) {
         noteCheckProgress("request " + std::to_string(request));
     }
-    const std::intptr_t answer = record_->dispatchEntry(record_, request, index, value, ptr, opt);
+    const std::intptr_t answer =
+        callPlugin([&] { return record_->dispatchEntry(record_, request, index, value, ptr, opt); });
     if (request == reqClose) {
         record_ = nullptr;
     }

@@ -1,6 +1,8 @@
 // A C++ wrapper over one effect's record: creation through the entry point, the requests a
 // host sends, parameter access and processing. It never trusts the plug-in: the record is
 // checked before its first call, and every text comes back through a canary-guarded buffer.
+// Every call into the plug-in is marked as such (see plugin_call.h): a supervisor times it, and
+// an exception escaping it comes out as PluginException.
 #pragma once
 
 #include <cstddef>
@@ -12,6 +14,7 @@
 #include "framework/effect_record.h"
 #include "host/host_callback.h"
 #include "host/host_error.h"
+#include "host/plugin_call.h"
 #include "host/plugin_library.h"
 
 namespace quorvel::host {
@@ -111,16 +114,20 @@ public:
     TextAnswer productText();
 
     // Any thread. Parameter write and read.
-    void setParam(std::int32_t index, float value) { record_->setParamEntry(record_, index, value); }
-    float param(std::int32_t index) { return record_->getParamEntry(record_, index); }
+    void setParam(std::int32_t index, float value) {
+        callPlugin([&] { record_->setParamEntry(record_, index, value); });
+    }
+    float param(std::int32_t index) {
+        return callPlugin([&] { return record_->getParamEntry(record_, index); });
+    }
 
     // Audio thread. One block of `frameCount` frames; the caller supplies inputCount() input
     // and outputCount() output channels of at least that many samples.
     void process(float** inputs, float** outputs, std::int32_t frameCount) {
-        record_->processFloatEntry(record_, inputs, outputs, frameCount);
+        callPlugin([&] { record_->processFloatEntry(record_, inputs, outputs, frameCount); });
     }
     void process(double** inputs, double** outputs, std::int32_t frameCount) {
-        record_->processDoubleEntry(record_, inputs, outputs, frameCount);
+        callPlugin([&] { record_->processDoubleEntry(record_, inputs, outputs, frameCount); });
     }
 
 private:

@@ -1,10 +1,13 @@
 #include <windows.h>
 
+#include "host/plugin_call.h"
 #include "host/plugin_library.h"
 
 namespace quorvel::host {
 
 PluginLibrary::PluginLibrary(const std::string& path) {
+    // Loading runs the library's initialisers, unloading its finalisers: both are plug-in code.
+    const PluginCall loading;
     handle_ = reinterpret_cast<void*>(LoadLibraryA(explicitFilePath(path).c_str()));
     if (handle_ == nullptr) {
         error_ = "cannot load " + path + " (Windows error " + std::to_string(GetLastError()) + ")";
@@ -13,6 +16,7 @@ PluginLibrary::PluginLibrary(const std::string& path) {
 
 PluginLibrary::~PluginLibrary() {
     if (handle_ != nullptr) {
+        const PluginCall unloading;
         FreeLibrary(static_cast<HMODULE>(handle_));
     }
 }

@@ -71,9 +71,8 @@ void checkPaths(const RenderOptions& options) {
 // the picture to `plotPath` (when --plot is given) and answers the results as JSON.
 std::string renderFiles(const RenderOptions& options, const std::string& audioPath, const std::string& plotPath) {
     std::unique_ptr<AudioSource> source = openSource(options);
-    PluginLibrary library(options.plugin);
-    noteCheckProgress("the entry point");
-    PluginInstance instance(requireEntry(library, options.plugin));
+    SupervisedLibrary library(options.plugin);
+    PluginInstance instance(library.entry());
     instance.noteRequests(true);
     instance.open();
     const int rate = source->sampleRate();

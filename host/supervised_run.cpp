@@ -1,6 +1,9 @@
 #include "host/supervised_run.h"
 
+#include <exception>
+
 #include "host/check_isolation.h"
+#include "host/plugin_call.h"
 #include "host/usage_error.h"
 
 namespace quorvel::host {
@@ -19,6 +22,8 @@ std::string runSupervised(const std::function<std::string()>& work, const std::s
     const auto tagged = [&work]() -> std::string {
         try {
             return answerTag + work();
+        } catch (const PluginException&) {
+            throw;  // the plug-in's, told as such by the supervision
         } catch (const UsageError& error) {
             return usageTag + std::string(error.what());
         } catch (const std::exception& error) {
@@ -26,7 +31,7 @@ std::string runSupervised(const std::function<std::string()>& work, const std::s
         }
     };
     IsolationLimits limits;
-    limits.quietSeconds = callSeconds;
+    limits.callSeconds = callSeconds;
     const IsolatedOutcome outcome = runIsolated(tagged, command, limits, PluginOutput::toErrorStream);
     if (!outcome.completed) {
         const bool pluginFault = outcome.interruptedBy == 0 && outcome.failure.rfind("the host failed", 0) != 0;
@@ -44,6 +49,26 @@ std::string runSupervised(const std::function<std::string()>& work, const std::s
         throw HostError(text);
     }
     return text;
+}
+
+SupervisedLibrary::SupervisedLibrary(const std::string& path) : path_(path) {
+    noteCheckProgress("the library's initialisers");
+    library_ = std::make_unique<PluginLibrary>(path);
+}
+
+SupervisedLibrary::~SupervisedLibrary() {
+    if (kept_ || std::uncaught_exceptions() > 0) {
+        // Left loaded on purpose: the process ends soon, or the note must stay where it failed.
+        static_cast<void>(library_.release());
+        return;
+    }
+    noteCheckProgress("the library's finalisers");
+    library_.reset();
+}
+
+PluginEntry SupervisedLibrary::entry() {
+    noteCheckProgress("the entry point");
+    return requireEntry(*library_, path_);
 }
 
 }  // namespace quorvel::host

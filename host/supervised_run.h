@@ -3,16 +3,46 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
+
+#include "host/plugin_library.h"
 
 namespace quorvel::host {
 
 // Main thread. Runs `work` supervised (in a child process where the platform allows), the
 // plug-in's standard output sent to the tool's error stream, with at most `callSeconds` for
-// any one plug-in call (the work notes its calls with noteCheckProgress()). Answers what the
-// work answered. A UsageError or HostError that the work throws is thrown again here as the
-// same type and message; a crash, exit, abort, hang or interruption throws HostError saying so
-// in one line, with the request or block it happened at.
+// any one call into the plug-in (the time the tool spends on its own work is not counted).
+// Answers what the work answered. A UsageError or HostError that the work throws is thrown
+// again here as the same type and message; a crash, exit, abort, hang, exception of the
+// plug-in ("the plug-in threw an exception: \"...\"") or an interruption throws HostError
+// saying so in one line, with the request or block it happened at.
 std::string runSupervised(const std::function<std::string()>& work, const std::string& command, double callSeconds);
+
+// The plug-in library as supervised work holds it: loaded in the supervised process only, so
+// that its initialisers and finalisers are supervised like any other plug-in code, and noted
+// while they run ("the library's initialisers", "the library's finalisers").
+class SupervisedLibrary {
+public:
+    // Work side, main thread. Loads the library at `path`.
+    explicit SupervisedLibrary(const std::string& path);
+    // Work side, main thread. Unloads the library, unless an exception is on its way out: then
+    // the library stays loaded and the note names where the work failed.
+    ~SupervisedLibrary();
+    SupervisedLibrary(const SupervisedLibrary&) = delete;
+    SupervisedLibrary& operator=(const SupervisedLibrary&) = delete;
+
+    PluginLibrary& library() { return *library_; }
+    // The entry point, noted as "the entry point"; throws HostError when the library did not
+    // load or exports none (see requireEntry()).
+    PluginEntry entry();
+    // Work side, main thread. Leaves the library loaded for the rest of the process's life.
+    void keepLoaded() { kept_ = true; }
+
+private:
+    std::string path_;
+    std::unique_ptr<PluginLibrary> library_;
+    bool kept_ = false;
+};
 
 }  // namespace quorvel::host

@@ -107,6 +107,14 @@ int runValidate(const ValidateOptions& options) {
     }
     const std::vector<CheckResult> results = validatePlugin(options.plugin, validation);
     const bool passed = validationPassed(results, options.strict);
+    // An interrupted run has no verdict on the plug-in; it still fails, as an unfinished gate must.
+    std::string interruption;
+    for (const CheckResult& result : results) {
+        if (result.interrupted) {
+            interruption = result.detail;
+        }
+    }
+    const char* verdict = !interruption.empty() ? "INTERRUPTED" : passed ? "VALID" : "INVALID";
 
     int counts[4] = {};
     double seconds = 0.0;
@@ -124,17 +132,24 @@ int runValidate(const ValidateOptions& options) {
                               {"pluginOutputLines", result.outputLines},
                               {"pluginOutput", result.output}});
         }
-        const nlohmann::json report = {{"plugin", options.plugin}, {"profile", profile},
-                                       {"strict", options.strict}, {"seed", validation.seed},
-                                       {"passed", passed},         {"crashIsolation", isolationSurvivesCrashes()},
-                                       {"seconds", seconds},       {"checks", checks}};
+        const nlohmann::json report = {
+            {"plugin", options.plugin},
+            {"profile", profile},
+            {"strict", options.strict},
+            {"seed", validation.seed},
+            {"passed", passed},
+            {"verdict", verdict},
+            {"interrupted", interruption.empty() ? nlohmann::json() : nlohmann::json(interruption)},
+            {"crashIsolation", isolationSurvivesCrashes()},
+            {"seconds", seconds},
+            {"checks", checks}};
         // Texts from a plug-in need not be UTF-8: bad bytes become replacement characters.
         std::cout << report.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
     } else {
-        std::printf("%zu checks in %.1f s: %d passed, %d failed, %d warned, %d skipped: %s\n", results.size(), seconds,
-                    counts[static_cast<int>(CheckStatus::pass)], counts[static_cast<int>(CheckStatus::fail)],
-                    counts[static_cast<int>(CheckStatus::warn)], counts[static_cast<int>(CheckStatus::skip)],
-                    passed ? "VALID" : "INVALID");
+        std::printf("%zu checks in %.1f s: %d passed, %d failed, %d warned, %d skipped: %s%s\n", results.size(),
+                    seconds, counts[static_cast<int>(CheckStatus::pass)], counts[static_cast<int>(CheckStatus::fail)],
+                    counts[static_cast<int>(CheckStatus::warn)], counts[static_cast<int>(CheckStatus::skip)], verdict,
+                    interruption.empty() ? "" : (" (" + interruption + ")").c_str());
     }
     return passed ? 0 : 1;
 }

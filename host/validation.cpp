@@ -2,9 +2,12 @@
 
 #include <algorithm>
 #include <chrono>
+#include <functional>
 
 #include "host/check_isolation.h"
+#include "host/interruption.h"
 #include "host/plugin_library.h"
+#include "host/supervised_run.h"
 #include "host/validation_checks.h"
 #include "host/validation_support.h"
 
@@ -52,21 +55,20 @@ CheckResult plainResult(const std::string& name, CheckStatus status, const std::
     return result;
 }
 
-// Runs one check supervised, `repeat` times at most, and answers its result.
-CheckResult runCheck(const CheckDefinition& check, PluginEntry entry, const ValidationOptions& options) {
+// A check run supervised: `body` computes its verdict for a seed in the supervised process.
+using CheckBody = std::function<CheckVerdict(std::uint32_t seed)>;
+
+// Runs one check supervised, `rounds` times at most, and answers its result.
+CheckResult runCheck(const std::string& name, const CheckBody& body, int rounds, const ValidationOptions& options) {
     CheckResult result;
-    result.name = check.name;
+    result.name = name;
     const auto start = std::chrono::steady_clock::now();
-    for (int round = 0; round < std::max(1, options.repeat); ++round) {
-        CheckContext context;
-        context.entry = entry;
-        context.profile = options.profile;
-        context.seed = checkSeed(options.seed + static_cast<std::uint32_t>(round), check.name);
+    for (int round = 0; round < std::max(1, rounds); ++round) {
+        const std::uint32_t seed = checkSeed(options.seed + static_cast<std::uint32_t>(round), name);
         IsolationLimits limits;
         limits.totalSeconds = options.timeoutSeconds;
-        const IsolatedOutcome outcome =
-            runIsolated([&] { return encode(check.function(context)); }, std::string("validate ") + check.name, limits,
-                        PluginOutput::captured);
+        const IsolatedOutcome outcome = runIsolated([&] { return encode(body(seed)); }, std::string("validate ") + name,
+                                                    limits, PluginOutput::captured);
         const CheckVerdict verdict =
             outcome.completed ? decode(outcome.answer) : CheckVerdict{CheckStatus::fail, outcome.failure};
         result.status = verdict.status;
@@ -76,15 +78,48 @@ CheckResult runCheck(const CheckDefinition& check, PluginEntry entry, const Vali
             result.output = firstLines(outcome.pluginOutput, 3);
         }
         result.interrupted = outcome.interruptedBy != 0;
-        if (verdict.status != CheckStatus::pass || result.interrupted) {
-            if (options.repeat > 1) {
-                result.detail += " (round " + std::to_string(round + 1) + " of " + std::to_string(options.repeat) + ")";
+        if (result.interrupted) {
+            // The user's doing, not the plug-in's: the check is not judged.
+            result.status = CheckStatus::skip;
+            result.detail = outcome.failure;
+            break;
+        }
+        if (verdict.status != CheckStatus::pass) {
+            if (rounds > 1) {
+                result.detail += " (round " + std::to_string(round + 1) + " of " + std::to_string(rounds) + ")";
             }
             break;
         }
     }
     result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     return result;
+}
+
+// The load check, in the supervised process: the library loads, exports an entry point and
+// unloads, its initialisers and finalisers run under supervision.
+CheckVerdict loadAndUnload(const std::string& path) {
+    SupervisedLibrary library(path);
+    if (!library.library().loaded()) {
+        return {CheckStatus::fail, library.library().error()};
+    }
+    if (library.library().entry() == nullptr) {
+        return {CheckStatus::fail, library.library().error()};
+    }
+    return {};
+}
+
+// A check proper, in the supervised process: the library is loaded there and stays loaded
+// until the process ends, so that a fault in its finalisers is the load check's alone.
+CheckVerdict runLoaded(const CheckDefinition& check, const std::string& path, const ValidationOptions& options,
+                       std::uint32_t seed) {
+    SupervisedLibrary library(path);
+    library.keepLoaded();
+    CheckContext context;
+    context.entry = library.entry();
+    noteCheckProgress("");  // from here on, the check names its own places
+    context.profile = options.profile;
+    context.seed = seed;
+    return check.function(context);
 }
 
 }  // namespace
@@ -117,21 +152,22 @@ std::vector<CheckResult> validatePlugin(const std::string& path, const Validatio
         }
     };
 
-    PluginLibrary library(path);
-    PluginEntry entry = library.entry();
+    // The library is loaded in the supervised processes only: whatever its initialisers or
+    // finalisers do, the tool itself never runs them (where checks run isolated).
+    CheckResult load = runCheck(
+        loadName, [&](std::uint32_t /*seed*/) { return loadAndUnload(path); }, 1, options);
     std::string unusable;
-    if (!library.loaded()) {
+    if (load.status == CheckStatus::fail) {
         unusable = "the library did not load";
-        report(plainResult(loadName, CheckStatus::fail, library.error()));
-    } else if (entry == nullptr) {
-        unusable = "the library has no entry point";
-        report(plainResult(loadName, CheckStatus::fail, library.error()));
-    } else {
-        report(plainResult(loadName, CheckStatus::pass, {}));
     }
+    bool interrupted = load.interrupted;
+    report(std::move(load));
 
     for (const CheckDefinition& check : validationChecks()) {
         const std::string name = check.name;
+        if (interrupted) {
+            break;
+        }
         if ((!options.only.empty() && !listed(options.only, name)) || listed(options.skip, name)) {
             continue;
         }
@@ -139,22 +175,28 @@ std::vector<CheckResult> validatePlugin(const std::string& path, const Validatio
             report(plainResult(name, CheckStatus::skip, unusable));
             continue;
         }
-        CheckResult result = runCheck(check, entry, options);
+        if (const int signal = pendingInterruption(); signal != 0) {
+            CheckResult result =
+                plainResult(name, CheckStatus::skip, std::string("interrupted by ") + interruptionName(signal));
+            result.interrupted = true;
+            report(std::move(result));
+            break;
+        }
+        CheckResult result = runCheck(
+            name, [&](std::uint32_t seed) { return runLoaded(check, path, options, seed); }, options.repeat, options);
         if (name == "record" && result.status == CheckStatus::fail) {
             unusable = "no usable record";
         }
-        const bool interrupted = result.interrupted;
+        interrupted = result.interrupted;
         report(std::move(result));
-        if (interrupted) {
-            break;
-        }
     }
     return results;
 }
 
 bool validationPassed(const std::vector<CheckResult>& results, bool strict) {
     for (const CheckResult& result : results) {
-        if (result.status == CheckStatus::fail || (strict && result.status == CheckStatus::warn)) {
+        if (result.interrupted || result.status == CheckStatus::fail ||
+            (strict && result.status == CheckStatus::warn)) {
             return false;
         }
     }

@@ -19,7 +19,7 @@ struct CheckResult {
     double seconds = 0.0;         // how long the check took, all its rounds
     std::size_t outputLines = 0;  // lines the plug-in printed during the check
     std::string output;           // the first few of them
-    bool interrupted = false;     // a signal ended the check, and with it the run
+    bool interrupted = false;     // a signal ended the check (then skipped, not judged), and with it the run
 };
 
 struct ValidationOptions {
@@ -50,14 +50,14 @@ std::vector<CheckInfo> validationCheckList();
 // The names among `names` that are no check of validationCheckList().
 std::vector<std::string> unknownCheckNames(const std::vector<std::string>& names);
 
-// Main thread. Loads the library at `path` and runs the chosen checks, each in isolation
-// where the platform allows (see check_isolation.h) with the plug-in's own output collected,
-// and answers the results in order. Checks that need an effect are skipped once the library
-// or its record proves unusable; a signal (SIGINT, SIGTERM, SIGHUP) ends the run after the
-// check it interrupted.
+// Main thread. Runs the load check and the chosen checks on the library at `path`, each in
+// isolation where the platform allows (see check_isolation.h), the library loaded only there,
+// with the plug-in's own output collected, and answers the results in order. Checks that need
+// an effect are skipped once the library or its record proves unusable; a signal (SIGINT,
+// SIGTERM, SIGHUP) ends the run with a result marked `interrupted`.
 std::vector<CheckResult> validatePlugin(const std::string& path, const ValidationOptions& options);
 
-// Whether `results` pass: no failure, and no warning when `strict`.
+// Whether `results` pass: no failure, no interruption, and no warning when `strict`.
 bool validationPassed(const std::vector<CheckResult>& results, bool strict);
 
 }  // namespace quorvel::host

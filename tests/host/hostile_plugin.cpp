@@ -2,6 +2,10 @@
 // comes from the environment variable QUORVEL_HOSTILE, a comma-separated list of:
 //   crash@request:N, exit@request:N, abort@request:N, hang@request:N   at request code N
 //   crash@block:N,   exit@block:N,   abort@block:N,   hang@block:N     at process call N (from 0)
+//   crash@load, exit@load, abort@load, hang@load       while the library loads (its initialiser)
+//   crash@unload, ...                                  while the library unloads (its finaliser)
+//   exit3@..., throw@...  as above: exit(3); throw a std::runtime_error out of the call
+//   slow:MS       every process call takes MS milliseconds
 //   chatty        prints on its standard output at every request and process call
 //   giant-name    writes 4,000 bytes into the effect-name buffer
 //   control-name  an effect name holding an escape sequence and a newline
@@ -17,6 +21,7 @@
 #include <cstring>
 #include <limits>
 #include <new>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <type_traits>
@@ -30,13 +35,24 @@
 
 namespace {
 
-enum class Misdeed { none, crash, exit, abort, hang };
+enum class Misdeed { none, crash, exit, exit3, abort, hang, raise };
 
 struct Trigger {
     Misdeed misdeed = Misdeed::none;
     bool atBlock = false;  // else at a request
     long at = -1;
 };
+
+// The misdeed named by `what`.
+Misdeed misdeedNamed(const std::string& what) {
+    return what == "crash"   ? Misdeed::crash
+           : what == "exit"  ? Misdeed::exit
+           : what == "exit3" ? Misdeed::exit3
+           : what == "abort" ? Misdeed::abort
+           : what == "hang"  ? Misdeed::hang
+           : what == "throw" ? Misdeed::raise
+                             : Misdeed::none;
+}
 
 struct Behaviour {
     Trigger trigger;
@@ -47,6 +63,9 @@ struct Behaviour {
     bool nan64 = false;
     bool loud = false;
     std::int32_t latency = 0;
+    long slowMilliseconds = 0;
+    Misdeed atLoad = Misdeed::none;
+    Misdeed atUnload = Misdeed::none;
 };
 
 Behaviour readBehaviour() {
@@ -58,14 +77,13 @@ Behaviour readBehaviour() {
         const std::string item = list.substr(start, comma - start);
         const std::size_t at = item.find('@');
         const std::size_t colon = item.find(':');
-        if (at != std::string::npos && colon != std::string::npos) {
-            const std::string what = item.substr(0, at);
+        if (at != std::string::npos && item.compare(at, std::string::npos, "@load") == 0) {
+            behaviour.atLoad = misdeedNamed(item.substr(0, at));
+        } else if (at != std::string::npos && item.compare(at, std::string::npos, "@unload") == 0) {
+            behaviour.atUnload = misdeedNamed(item.substr(0, at));
+        } else if (at != std::string::npos && colon != std::string::npos) {
             Trigger& trigger = behaviour.trigger;
-            trigger.misdeed = what == "crash"   ? Misdeed::crash
-                              : what == "exit"  ? Misdeed::exit
-                              : what == "abort" ? Misdeed::abort
-                              : what == "hang"  ? Misdeed::hang
-                                                : Misdeed::none;
+            trigger.misdeed = misdeedNamed(item.substr(0, at));
             trigger.atBlock = item.compare(at + 1, colon - at - 1, "block") == 0;
             trigger.at = std::strtol(item.c_str() + colon + 1, nullptr, 10);
         } else if (item == "chatty") {
@@ -80,11 +98,21 @@ Behaviour readBehaviour() {
             behaviour.nan64 = true;
         } else if (item == "loud") {
             behaviour.loud = true;
+        } else if (item.rfind("slow:", 0) == 0) {
+            behaviour.slowMilliseconds = std::strtol(item.c_str() + 5, nullptr, 10);
         } else if (item.rfind("latency:", 0) == 0) {
             behaviour.latency = static_cast<std::int32_t>(std::strtol(item.c_str() + 8, nullptr, 10));
         }
     }
     return behaviour;
+}
+
+void sleepMilliseconds(long milliseconds) {
+#if defined(_WIN32)
+    Sleep(static_cast<DWORD>(milliseconds));  // the Windows cross toolchains have no std::this_thread
+#else
+    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+#endif
 }
 
 void misbehave(Misdeed misdeed) {
@@ -97,16 +125,16 @@ void misbehave(Misdeed misdeed) {
     }
     case Misdeed::exit:
         std::exit(0);
+    case Misdeed::exit3:
+        std::exit(3);
     case Misdeed::abort:
         std::abort();
     case Misdeed::hang:
         for (;;) {
-#if defined(_WIN32)
-            Sleep(1000);  // the Windows cross toolchains have no std::this_thread
-#else
-            std::this_thread::sleep_for(std::chrono::seconds(1));
-#endif
+            sleepMilliseconds(1000);
         }
+    case Misdeed::raise:
+        throw std::runtime_error("cannot write 'out.wav': No space left on device");
     case Misdeed::none:
         break;
     }
@@ -199,6 +227,9 @@ void process(EffectRecord* record, Sample** inputs, Sample** outputs, std::int32
         misbehave(behaviour.trigger.misdeed);
     }
     ++effect->blocks;
+    if (behaviour.slowMilliseconds > 0) {
+        sleepMilliseconds(behaviour.slowMilliseconds);
+    }
     for (int c = 0; c < 2; ++c) {
         std::vector<double>& delay = effect->delayLine[c];
         for (std::int32_t k = 0; k < frameCount; ++k) {
@@ -216,6 +247,15 @@ void process(EffectRecord* record, Sample** inputs, Sample** outputs, std::int32
 }
 
 void processAccumulate(EffectRecord* /*record*/, float** /*inputs*/, float** /*outputs*/, std::int32_t /*frames*/) {}
+
+// Misbehaves while the library loads and unloads, as its static constructors and destructors.
+struct LibraryLifetime {
+    LibraryLifetime() { misbehave(readBehaviour().atLoad); }
+    ~LibraryLifetime() { misbehave(readBehaviour().atUnload); }
+    LibraryLifetime(const LibraryLifetime&) = delete;
+    LibraryLifetime& operator=(const LibraryLifetime&) = delete;
+};
+const LibraryLifetime lifetime;
 
 }  // namespace
 

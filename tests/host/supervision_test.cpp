@@ -12,6 +12,7 @@
 
 #include "host/check_isolation.h"
 #include "host/interruption.h"
+#include "host/plugin_call.h"
 
 #if !defined(_WIN32)
 #include <unistd.h>
@@ -85,27 +86,70 @@ TEST(SupervisionTest, EveryWayOfEndingIsToldWithThePlace) {
     const IsolatedOutcome aborted = supervise([]() -> std::string { std::abort(); });
     EXPECT_TRUE(contains(aborted.failure, "crashed (Aborted)")) << aborted.failure;
 
-    // A call that never returns: the quiet limit ends it, though the whole work has no limit.
+    // A call that never returns: the call limit ends it, though the whole work has no limit.
     const IsolatedOutcome hung = supervise(
         [] {
             noteCheckProgress("block 3");
+            const PluginCall call;
             std::this_thread::sleep_for(std::chrono::seconds(30));
             return std::string();
         },
         IsolationLimits{0, 0.3});
     EXPECT_EQ(hung.failure, "hung: no answer within 0.3 s at block 3");
 
-    // Work that keeps making progress is only ended by the limit on the whole.
+    // Work that keeps making calls is only ended by the limit on the whole.
     const IsolatedOutcome slow = supervise(
         [] {
             for (int step = 0;; ++step) {
                 noteCheckProgress("cycle " + std::to_string(step));
+                const PluginCall call;
                 std::this_thread::sleep_for(std::chrono::milliseconds(20));
             }
             return std::string();
         },
         IsolationLimits{0.5, 0.3});
     EXPECT_TRUE(contains(slow.failure, "timed out after 0.5 s at cycle ")) << slow.failure;
+
+    // An exception that escapes a plug-in call is the plug-in's, quoted; the tool's own is not.
+    const IsolatedOutcome threw = supervise([]() -> std::string {
+        noteCheckProgress("block 5");
+        callPlugin([] { throw std::runtime_error("cannot write 'out.wav': No space left on device"); });
+        return {};
+    });
+    EXPECT_EQ(threw.failure, "threw an exception: \"cannot write 'out.wav': No space left on device\" at block 5");
+    const IsolatedOutcome threwOther = supervise([]() -> std::string {
+        callPlugin([] { throw 42; });
+        return {};
+    });
+    EXPECT_EQ(threwOther.failure, "threw an exception: \"an exception that is no std::exception\"");
+}
+
+// Only a plug-in call that does not return is a hang: calls slower than nothing but steady,
+// and the tool's own time between calls (waiting for input, drawing), never are.
+TEST(SupervisionTest, OnlyACallThatDoesNotReturnIsAHang) {
+    if (!isolationSurvivesCrashes()) {
+        GTEST_SKIP() << "supervised work runs in the tool's own process on this platform";
+    }
+    const IsolatedOutcome steady = supervise(
+        [] {
+            for (int call = 0; call < 20; ++call) {
+                const PluginCall marked;
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            }
+            return std::string("done");
+        },
+        IsolationLimits{0, 0.3});
+    EXPECT_TRUE(steady.completed) << steady.failure;
+
+    const IsolatedOutcome toolsOwnTime = supervise(
+        [] {
+            { const PluginCall marked; }
+            std::this_thread::sleep_for(std::chrono::milliseconds(900));
+            { const PluginCall marked; }
+            return std::string("done");
+        },
+        IsolationLimits{0, 0.3});
+    EXPECT_TRUE(toolsOwnTime.completed) << toolsOwnTime.failure;
 }
 
 #if !defined(_WIN32)

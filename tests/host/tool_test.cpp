@@ -55,6 +55,7 @@ void writeAudio(const fs::path& path, std::int64_t frames, float level, int rate
     for (std::size_t k = 0; k < samples.size(); ++k) {
         samples[k] = level * static_cast<float>(static_cast<int>((k * 7919) % 2001) - 1000) / 1000.0F;
     }
+    std::ofstream{path};  // the writer fills an existing file only
     SoundFileWriter writer(path.string(), 2, rate, SampleEncoding::float32);
     writer.write(samples.data(), frames);
     writer.finish();
@@ -237,22 +238,57 @@ TEST_F(ToolTest, ThePluginsPrintingNeverReachesTheToolsOutput) {
     EXPECT_EQ(table.out.find('\x1b'), std::string::npos);
 }
 
-TEST_F(ToolTest, TheSummaryLineCountsClippedAndNonFiniteSamples) {
-    const ToolRun loud = run("loud", "render ./plug.so -i in.wav -o loud.wav --encoding pcm16");
-    ASSERT_EQ(loud.status, 0) << loud.err;
-    EXPECT_NE(loud.out.find("16-bit integer"), std::string::npos) << loud.out;
-    EXPECT_NE(loud.out.find("Output peak 2.000000"), std::string::npos) << loud.out;
-    EXPECT_EQ(loud.out.find(" 0 clipped"), std::string::npos) << loud.out;
-    EXPECT_NE(loud.err.find("clipped"), std::string::npos) << loud.err;
+// The "Output peak" line's numbers, as printed.
+struct Summary {
+    double peak = -1;
+    long long clipped = -1;
+    long long nonFinite = -1;
+};
 
-    const ToolRun floating = run("loud", "render ./plug.so -i in.wav -o loud-float.wav");
-    EXPECT_NE(floating.out.find(", 0 clipped, 0 non-finite"), std::string::npos) << floating.out;
+Summary summaryOf(const std::string& out) {
+    Summary summary;
+    const std::size_t at = out.find("Output peak ");
+    if (at != std::string::npos) {
+        std::sscanf(out.c_str() + at, "Output peak %lf (%*[^)]), %lld clipped, %lld non-finite", &summary.peak,
+                    &summary.clipped, &summary.nonFinite);
+    }
+    return summary;
+}
 
-    const ToolRun nan = run("nan", "render ./plug.so -i in.wav -o nan.wav");
-    EXPECT_EQ(nan.status, 0);
-    EXPECT_NE(nan.out.find("9600 non-finite"), std::string::npos) << nan.out;
-    EXPECT_NE(nan.err.find("warning"), std::string::npos) << nan.err;
-
+TEST_F(ToolTest, TheSummaryLineTellsWhatTheFileHoldsForEveryEncodingAndSampleValue) {
+    struct Case {
+        const char* hostile;
+        const char* encoding;
+        long long clipped;  // samples the stored file could not hold as rendered
+    };
+    // 4,800 stereo frames; "loud" takes most of them beyond full scale, "nan" all of them.
+    const Case cases[] = {
+        {"loud", "pcm16", -1},  {"loud", "pcm24", -1},  {"loud", "float", 0}, {"loud", "double", 0},
+        {"nan", "pcm16", 9600}, {"nan", "pcm24", 9600}, {"nan", "float", 0},  {"nan", "double", 0},
+        {"", "pcm16", 0},       {"", "float", 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.hostile) + " " + c.encoding);
+        const ToolRun result =
+            run(c.hostile, std::string("render ./plug.so -i in.wav -o sum.wav --encoding ") + c.encoding);
+        ASSERT_EQ(result.status, 0) << result.err;
+        const StoredAudio stored = measureSoundFile((dir_ / "sum.wav").string());
+        const Summary summary = summaryOf(result.out);
+        EXPECT_NEAR(summary.peak, stored.peak, 1e-6) << result.out;
+        EXPECT_EQ(summary.nonFinite, stored.nonFinite) << result.out;
+        const bool integer = c.encoding[0] == 'p';
+        EXPECT_LE(stored.peak, integer ? 1.0 : 2.0) << "an integer file holds nothing beyond full scale";
+        if (c.clipped >= 0) {
+            EXPECT_EQ(summary.clipped, c.clipped) << result.out;
+        } else {
+            EXPECT_GT(summary.clipped, 4000) << result.out;
+            EXPECT_NE(result.err.find("clipped"), std::string::npos) << result.err;
+        }
+        if (std::string(c.hostile) == "nan") {
+            EXPECT_EQ(stored.nonFinite, integer ? 0 : 9600);
+            EXPECT_NE(result.err.find("9600 non-finite"), std::string::npos) << result.err;
+        }
+    }
     EXPECT_EQ(run("", "render ./plug.so -i in.wav -o x.flac --encoding double").status, 1);
 }
 

@@ -196,7 +196,7 @@ std::int64_t SoundFileReader::read(double* interleaved, std::int64_t count) {
 
 SoundFileWriter::SoundFileWriter(const std::string& path, int channels, int sampleRate, SampleEncoding encoding,
                                  const std::string& formatName, bool exactEncoding)
-    : path_(path) {
+    : path_(formatName.empty() ? path : formatName) {
     const std::string& named = formatName.empty() ? path : formatName;
     const std::string extension = extensionOf(named);
     const int major = majorFormatFor(extension);

@@ -52,7 +52,7 @@ class SoundFileWriter : public AudioSink {
 public:
     // Writes into `path`, which must exist (a temporary output; it is emptied and never
     // created here), in the format the extension of `formatName` names (wav, aiff, flac, ...;
-    // `path` itself when empty), storing `encoding`. With `exactEncoding` false the nearest
+    // `path` itself when empty; messages name it), storing `encoding`. With `exactEncoding` false the nearest
     // encoding the format has is taken where it cannot store `encoding`. Peak chunks with
     // time stamps are left out, so the same audio gives the same bytes. Throws HostError for
     // an unknown extension, an encoding the format cannot store, or a file that cannot be

@@ -9,6 +9,8 @@
 //   nan64         64-bit processing writes NaN; 32-bit is sound
 //   loud          processing makes the input four times louder
 //   latency:N     declares N frames of latency and delays its output by N frames
+//   chdir:DIR     moves the process into the folder DIR when it is opened (a plug-in may)
+//   slow:MS       sleeps MS milliseconds in every process call
 // Otherwise it passes its two inputs through unchanged, in both precisions.
 #include <atomic>
 #include <chrono>
@@ -23,6 +25,8 @@
 #include <vector>
 #if defined(_WIN32)
 #include <windows.h>
+#else
+#include <unistd.h>
 #endif
 
 #include "framework/effect_record.h"
@@ -47,6 +51,8 @@ struct Behaviour {
     bool nan64 = false;
     bool loud = false;
     std::int32_t latency = 0;
+    std::string chdirTo;
+    long slowMilliseconds = 0;
 };
 
 Behaviour readBehaviour() {
@@ -80,6 +86,10 @@ Behaviour readBehaviour() {
             behaviour.nan64 = true;
         } else if (item == "loud") {
             behaviour.loud = true;
+        } else if (item.rfind("chdir:", 0) == 0) {
+            behaviour.chdirTo = item.substr(6);
+        } else if (item.rfind("slow:", 0) == 0) {
+            behaviour.slowMilliseconds = std::strtol(item.c_str() + 5, nullptr, 10);
         } else if (item.rfind("latency:", 0) == 0) {
             behaviour.latency = static_cast<std::int32_t>(std::strtol(item.c_str() + 8, nullptr, 10));
         }
@@ -199,6 +209,13 @@ void process(EffectRecord* record, Sample** inputs, Sample** outputs, std::int32
         misbehave(behaviour.trigger.misdeed);
     }
     ++effect->blocks;
+    if (behaviour.slowMilliseconds > 0) {
+#if defined(_WIN32)
+        Sleep(static_cast<DWORD>(behaviour.slowMilliseconds));
+#else
+        std::this_thread::sleep_for(std::chrono::milliseconds(behaviour.slowMilliseconds));
+#endif
+    }
     for (int c = 0; c < 2; ++c) {
         std::vector<double>& delay = effect->delayLine[c];
         for (std::int32_t k = 0; k < frameCount; ++k) {
@@ -228,6 +245,11 @@ extern "C" EffectRecord* VSTPluginMain(HostCallback host) {
         return nullptr;
     }
     effect->behaviour = readBehaviour();
+#if !defined(_WIN32)
+    if (!effect->behaviour.chdirTo.empty() && chdir(effect->behaviour.chdirTo.c_str()) != 0) {
+        std::perror("hostile: chdir");
+    }
+#endif
     for (std::vector<double>& delay : effect->delayLine) {
         delay.assign(static_cast<std::size_t>(effect->behaviour.latency), 0.0);
     }

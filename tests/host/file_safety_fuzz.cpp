@@ -12,7 +12,8 @@
 // Every case is reproducible from its seed; a failing case prints the seed and the command
 // that replays it.
 //
-// Usage: file_safety_fuzz TOOL PLUGIN [--seed S] [--cases N] [--keep] [--verbose]
+// Usage: file_safety_fuzz TOOL PLUGIN [--seed S] [--cases N] [--keep] [--verbose] [--replay COMMAND]
+// (case n runs from seed S + n; --replay names the command that replays one case given its seed)
 #include <fcntl.h>
 #include <grp.h>
 #include <signal.h>
@@ -163,6 +164,7 @@ struct Options {
     long cases = 100;
     bool keep = false;
     bool verbose = false;
+    std::string replay;  // the command that replays one case, given its seed
 };
 
 struct Totals {
@@ -661,6 +663,8 @@ int main(int argc, char** argv) {
             options.cases = std::strtol(argv[++k], nullptr, 10);
         } else if (arg == "--keep") {
             options.keep = true;
+        } else if (arg == "--replay" && k + 1 < argc) {
+            options.replay = argv[++k];
         } else if (arg == "--verbose") {
             options.verbose = true;
         }
@@ -686,8 +690,12 @@ int main(int argc, char** argv) {
             }
             if (failed) {
                 ++totals.failures;
-                std::printf("    replay: %s '%s' '%s' --seed %" PRIu64 " --cases 1 --verbose --keep\n", argv[0],
-                            options.tool.c_str(), options.plugin.c_str(), seed);
+                if (options.replay.empty()) {
+                    std::printf("    replay: %s '%s' '%s' --seed %" PRIu64 " --cases 1 --verbose --keep\n",
+                                fs::absolute(argv[0]).c_str(), options.tool.c_str(), options.plugin.c_str(), seed);
+                } else {
+                    std::printf("    replay: %s %" PRIu64 " --verbose --keep\n", options.replay.c_str(), seed);
+                }
             }
             std::fflush(stdout);
         }

@@ -187,7 +187,9 @@ void checkOutputPath(const std::string& path, const std::string& what,
                               ? fs::equivalent(target, otherTarget, error)
                               : target == otherTarget;
         if (same) {
-            throw HostError(what + " " + quote(path) + " is " + role + "; choose another name");
+            std::string message = what;
+            message += " " + quote(path) + " is " + role + "; choose another name";
+            throw HostError(message);
         }
     }
 }

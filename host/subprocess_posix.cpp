@@ -1,6 +1,5 @@
 #include <fcntl.h>
 #include <poll.h>
-#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #if defined(__linux__)
@@ -8,6 +7,7 @@
 #endif
 
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 
 #include "host/subprocess.h"
@@ -120,10 +120,10 @@ ProgramResult runProgram(const std::string& program, const std::vector<std::stri
         }
         for (int k = 1; k < 3; ++k) {
             int(&ends)[2] = k == 1 ? fromProgram : errorPipe;
-            std::string& into = k == 1 ? result.output : result.errorOutput;
             if (ends[0] >= 0 && (watched[k].revents & (POLLIN | POLLERR | POLLHUP)) != 0) {
                 const ssize_t got = read(ends[0], chunk, sizeof chunk);
                 if (got > 0) {
+                    std::string& into = k == 1 ? result.output : result.errorOutput;
                     into.append(chunk, static_cast<std::size_t>(got));
                 } else if (got == 0 || errno != EINTR) {
                     closeBoth(ends);

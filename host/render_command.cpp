@@ -8,6 +8,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "host/atomic_output.h"
 #include "host/check_isolation.h"
@@ -137,14 +138,18 @@ void warn(const std::string& text) {
 
 int runRender(const RenderOptions& options) {
     checkPaths(options);
-    AtomicOutput audio(options.output, "the output");
-    std::optional<AtomicOutput> plot;
+    // Every file the render writes goes through this one set: created as temporary files now,
+    // before the plug-in runs, put in place together at the end or not at all.
+    OutputSet outputs;
+    const std::size_t audio = outputs.add(options.output, "the output");
+    std::optional<std::size_t> plot;
     if (!options.plot.empty()) {
-        plot.emplace(options.plot, "the plot");
+        plot = outputs.add(options.plot, "the plot");
     }
-    const std::string plotPath = plot ? plot->temporaryPath() : std::string();
-    const nlohmann::json result = nlohmann::json::parse(runSupervised(
-        [&]() { return renderFiles(options, audio.temporaryPath(), plotPath); }, "render", options.timeoutSeconds));
+    const std::string audioPath = outputs.temporaryPath(audio);
+    const std::string plotPath = plot ? outputs.temporaryPath(*plot) : std::string();
+    const nlohmann::json result = nlohmann::json::parse(
+        runSupervised([&]() { return renderFiles(options, audioPath, plotPath); }, "render", options.timeoutSeconds));
 
     for (const auto& note : result["notes"]) {
         std::fprintf(stderr, "quorvel-host render: note: %s\n", note.get<std::string>().c_str());
@@ -155,43 +160,58 @@ int runRender(const RenderOptions& options) {
         warn("'" + options.input + "' promises " + std::to_string(promised) + " frames but holds " +
              std::to_string(read) + "; rendered the " + std::to_string(read));
     }
-    const auto nonFinite = result["nonFinite"].get<std::int64_t>();
-    const auto clipped = result["clips"].get<bool>() ? result["overFullScale"].get<std::int64_t>() : 0;
-    if (nonFinite > 0) {
-        const std::string text =
-            "the plug-in produced " + std::to_string(nonFinite) + " non-finite samples (NaN or infinity)";
+    const auto frames = result["frames"].get<std::int64_t>();
+    const auto produced = result["nonFinite"].get<std::int64_t>();
+    const bool integer = result["clips"].get<bool>();
+    // Samples an integer file cannot hold as they are: beyond full scale, infinite or NaN.
+    const std::int64_t clipped = integer ? result["overFullScale"].get<std::int64_t>() + produced : 0;
+    if (produced > 0) {
+        const std::string text = "the plug-in produced " + std::to_string(produced) +
+                                 " non-finite samples (NaN or infinity)" +
+                                 (integer ? ", which the " + result["stored"].get<std::string>() +
+                                                " file cannot hold: they are stored clipped (NaN as 0)"
+                                          : "");
         if (options.strict) {
             throw HostError(text + "; --strict refuses the render, so '" + options.output + "' was left as it was");
         }
         warn(text);
     }
-    if (clipped > 0) {
-        warn(std::to_string(clipped) + " samples were clipped to full scale in the " +
+    if (clipped > produced) {
+        warn(std::to_string(clipped - produced) + " samples were clipped to full scale in the " +
              result["stored"].get<std::string>() + " file (--encoding float keeps them)");
     }
     if (const int signal = pendingInterruption(); signal != 0) {
         throw HostError(std::string("interrupted by ") + interruptionName(signal) + "; '" + options.output +
                         "' was left as it was");
     }
-    audio.commit();
+    // What the summary says is read back from the file as written.
+    StoredAudio stored;
+    std::vector<OutputSet::Check> checks{[&](const std::string& path) {
+        stored = measureSoundFile(path);
+        if (stored.frames != frames) {
+            return "it holds " + std::to_string(stored.frames) + " of " + std::to_string(frames) + " frames";
+        }
+        return std::string();
+    }};
     if (plot) {
-        plot->commit();
+        const PictureFormat format = pictureFormatFor(options.plot);
+        checks.emplace_back([format](const std::string& path) { return pictureFileProblem(path, format); });
     }
+    outputs.commit(checks);
 
-    const auto frames = result["frames"].get<std::int64_t>();
     const int rate = result["rate"].get<int>();
     std::printf("Rendered %lld frames (%.2f s at %d Hz, %s) of %s through %s to %s\n", static_cast<long long>(frames),
                 static_cast<double>(frames) / rate, rate, result["stored"].get<std::string>().c_str(),
-                options.input.empty() ? "the built-in demo" : options.input.c_str(),
-                printableText(result["effect"].get<std::string>()).c_str(), options.output.c_str());
-    std::printf("Output peak %.6f (%.2f dBFS), %lld clipped, %lld non-finite samples%s\n", result["peak"].get<double>(),
-                result["peak"].get<double>() > 0 ? 20.0 * std::log10(result["peak"].get<double>()) : -HUGE_VAL,
-                static_cast<long long>(clipped), static_cast<long long>(nonFinite),
+                options.input.empty() ? "the built-in demo" : printableText(options.input).c_str(),
+                printableText(result["effect"].get<std::string>()).c_str(), printableText(options.output).c_str());
+    std::printf("Output peak %.6f (%.2f dBFS), %lld clipped, %lld non-finite samples%s\n", stored.peak,
+                stored.peak > 0 ? 20.0 * std::log10(stored.peak) : -HUGE_VAL, static_cast<long long>(clipped),
+                static_cast<long long>(stored.nonFinite),
                 result["latency"].get<int>() > 0
                     ? ("; " + std::to_string(result["latency"].get<int>()) + " frames of latency compensated").c_str()
                     : "");
     if (plot) {
-        std::printf("Plotted the waveforms to %s\n", options.plot.c_str());
+        std::printf("Plotted the waveforms to %s\n", printableText(options.plot).c_str());
     }
     return 0;
 }

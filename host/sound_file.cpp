@@ -1,6 +1,10 @@
 #include "host/sound_file.h"
 
 #include <sndfile.h>
+#if !defined(_WIN32)
+#include <fcntl.h>
+#include <unistd.h>
+#endif
 #if defined(_WIN32)
 #include <fcntl.h>
 #include <io.h>
@@ -192,7 +196,7 @@ std::int64_t SoundFileReader::read(double* interleaved, std::int64_t count) {
 
 SoundFileWriter::SoundFileWriter(const std::string& path, int channels, int sampleRate, SampleEncoding encoding,
                                  const std::string& formatName, bool exactEncoding)
-    : path_(path) {
+    : path_(formatName.empty() ? path : formatName) {
     const std::string& named = formatName.empty() ? path : formatName;
     const std::string extension = extensionOf(named);
     const int major = majorFormatFor(extension);
@@ -232,7 +236,12 @@ SoundFileWriter::SoundFileWriter(const std::string& path, int channels, int samp
     }
     file_ = sf_open_fd(descriptor_, SFM_WRITE, &info, SF_FALSE);
 #else
-    file_ = sf_open(path.c_str(), SFM_WRITE, &info);
+    // The file is the tool's own temporary output: opened, never created, and never through a link.
+    descriptor_ = open(path.c_str(), O_RDWR | O_TRUNC | O_CLOEXEC | O_NOFOLLOW);
+    if (descriptor_ < 0) {
+        throw HostError("cannot write '" + path + "': " + std::strerror(errno));
+    }
+    file_ = sf_open_fd(descriptor_, SFM_WRITE, &info, SF_FALSE);
 #endif
     if (file_ == nullptr) {
         closeDescriptor();
@@ -252,12 +261,14 @@ SoundFileWriter::~SoundFileWriter() {
 }
 
 void SoundFileWriter::closeDescriptor() {
-#if defined(_WIN32)
     if (descriptor_ >= 0) {
+#if defined(_WIN32)
         _close(descriptor_);
+#else
+        close(descriptor_);
+#endif
         descriptor_ = -1;
     }
-#endif
 }
 
 void SoundFileWriter::write(const float* interleaved, std::int64_t count) {
@@ -276,10 +287,43 @@ void SoundFileWriter::finish() {
     SNDFILE* file = file_;
     file_ = nullptr;
     const bool failed = file != nullptr && sf_close(file) != 0;
+#if !defined(_WIN32)
+    const bool unsaved = descriptor_ >= 0 && (fsync(descriptor_) != 0 || close(descriptor_) != 0);
+    descriptor_ = -1;
+#else
+    const bool unsaved = false;
+#endif
     closeDescriptor();
-    if (failed) {
+    if (failed || unsaved) {
         throw HostError("cannot finish '" + path_ + "'");
     }
+}
+
+StoredAudio measureSoundFile(const std::string& path) {
+    SF_INFO info{};
+    SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
+    if (file == nullptr) {
+        throw HostError("cannot read '" + path + "' back: " + reason(nullptr));
+    }
+    StoredAudio stored;
+    stored.channels = info.channels;
+    std::vector<double> samples(static_cast<std::size_t>(4096) * static_cast<std::size_t>(std::max(info.channels, 1)));
+    for (;;) {
+        const sf_count_t got = sf_readf_double(file, samples.data(), 4096);
+        if (got <= 0) {
+            break;
+        }
+        stored.frames += got;
+        for (std::size_t k = 0; k < static_cast<std::size_t>(got) * static_cast<std::size_t>(info.channels); ++k) {
+            if (!std::isfinite(samples[k])) {
+                ++stored.nonFinite;
+            } else {
+                stored.peak = std::max(stored.peak, std::abs(samples[k]));
+            }
+        }
+    }
+    sf_close(file);
+    return stored;
 }
 
 }  // namespace quorvel::host

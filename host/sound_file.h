@@ -33,13 +33,26 @@ private:
     std::int64_t promisedFrames_ = 0;
 };
 
+// What an audio file holds, read back as it is stored.
+struct StoredAudio {
+    std::int64_t frames = 0;
+    int channels = 0;
+    double peak = 0.0;           // the largest finite magnitude
+    std::int64_t nonFinite = 0;  // NaN and infinite samples
+};
+
+// Main thread. Reads the whole of the audio file at `path` and answers what it holds; throws
+// HostError with libsndfile's reason when it cannot be read.
+StoredAudio measureSoundFile(const std::string& path);
+
 // How samples are stored in an output file.
 enum class SampleEncoding { float32, float64, pcm16, pcm24 };
 
 class SoundFileWriter : public AudioSink {
 public:
-    // Creates `path` in the format the extension of `formatName` names (wav, aiff, flac, ...;
-    // `path` itself when empty), storing `encoding`. With `exactEncoding` false the nearest
+    // Writes into `path`, which must exist (a temporary output; it is emptied and never
+    // created here), in the format the extension of `formatName` names (wav, aiff, flac, ...;
+    // `path` itself when empty; messages name it), storing `encoding`. With `exactEncoding` false the nearest
     // encoding the format has is taken where it cannot store `encoding`. Peak chunks with
     // time stamps are left out, so the same audio gives the same bytes. Throws HostError for
     // an unknown extension, an encoding the format cannot store, or a file that cannot be

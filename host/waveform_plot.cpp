@@ -8,6 +8,13 @@
 #include <filesystem>
 #include <fstream>
 #include <limits>
+#include <sstream>
+#if !defined(_WIN32)
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+#include <cerrno>
+#include <cstring>
 
 #include "host/subprocess.h"
 #include "host/usage_error.h"
@@ -106,16 +113,57 @@ std::string WaveformSummary::closeUpLines() const {
 
 namespace {
 
-// A text as a gnuplot single-quoted string (a quote inside is written twice).
+// A text as a gnuplot single-quoted string. Only printable ASCII is kept (anything else, a
+// newline included, becomes '?'), and a quote inside is written twice: whatever the text
+// holds, it stays one string of the script.
 std::string quoted(const std::string& text) {
     std::string result = "'";
     for (const char c : text) {
-        result += c;
+        const bool printable = c >= ' ' && c <= '~';
+        result += printable ? c : '?';
         if (c == '\'') {
             result += '\'';
         }
     }
     return result + "'";
+}
+
+bool endsWith(const std::string& text, const std::string& end) {
+    return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+// Writes `bytes` into the existing file `path`, replacing what it holds; throws HostError on any
+// failure (a full disk among them).
+void writeInto(const std::string& path, const std::string& bytes) {
+#if defined(_WIN32)
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    file.close();
+    if (!file) {
+        throw HostError("cannot write the plot to '" + path + "'");
+    }
+#else
+    const int file = open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC | O_NOFOLLOW);
+    if (file < 0) {
+        throw HostError("cannot write the plot: " + std::string(std::strerror(errno)));
+    }
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t wrote = write(file, bytes.data() + done, bytes.size() - done);
+        if (wrote < 0 && errno == EINTR) {
+            continue;
+        }
+        if (wrote <= 0) {
+            const int reason = wrote < 0 ? errno : ENOSPC;
+            close(file);
+            throw HostError("cannot write the plot: " + std::string(std::strerror(reason)));
+        }
+        done += static_cast<std::size_t>(wrote);
+    }
+    if (close(file) != 0) {
+        throw HostError("cannot write the plot: " + std::string(std::strerror(errno)));
+    }
+#endif
 }
 
 }  // namespace
@@ -147,8 +195,9 @@ void plotWaveforms(const WaveformSummary& summary, const std::string& title, con
     std::string script = "$waves << EOD\n" + summary.dataLines() + "EOD\n";
     script += "$closeup << EOD\n" + summary.closeUpLines() + "EOD\n";
     const char* terminals[] = {"pngcairo size 1400,1100", "svg size 1400,1100 dynamic", "pdfcairo size 14in,11in"};
-    script += std::string("set terminal ") + terminals[static_cast<int>(format)] + " font 'sans,11'\n";
-    script += "set output " + quoted(path) + "\n";
+    script += std::string("set terminal ") + terminals[static_cast<int>(format)] + " noenhanced font 'sans,11'\n";
+    // No name: the picture comes back through gnuplot's standard output.
+    script += "set output\n";
     script += "set multiplot title " + quoted(title) + "\n";
     script += "set grid\nset key top right\nset yrange " + range + "\n";
     script += "set style fill transparent solid 0.55 noborder\n";
@@ -175,19 +224,7 @@ void plotWaveforms(const WaveformSummary& summary, const std::string& title, con
     }
     script += "unset multiplot\n";
 
-    const std::filesystem::path scriptPath =
-        std::filesystem::temp_directory_path() /
-        ("quorvel-plot-" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()) + ".gp");
-    {
-        std::ofstream file(scriptPath);
-        file << script;
-        if (!file) {
-            throw HostError("cannot write the plot script " + scriptPath.string());
-        }
-    }
-    const ProgramResult result = runProgram("gnuplot", {scriptPath.string()});
-    std::error_code ignored;
-    std::filesystem::remove(scriptPath, ignored);
+    const ProgramResult result = runProgram("gnuplot", {}, script);
     if (!result.started) {
         throw HostError("cannot run gnuplot for --plot: " + result.errorOutput +
                         " (install gnuplot, e.g. Debian's gnuplot-nox)");
@@ -200,6 +237,50 @@ void plotWaveforms(const WaveformSummary& summary, const std::string& title, con
         reason = reason.substr(reason.find_last_of('\n') + 1);
         throw HostError("gnuplot could not draw the plot: " + (reason.empty() ? "it failed" : reason));
     }
+    // gnuplot's exit status does not tell a picture cut short: the bytes themselves are checked.
+    if (const std::string problem = pictureProblem(result.output, format); !problem.empty()) {
+        throw HostError("gnuplot could not draw the plot: " + problem);
+    }
+    writeInto(path, result.output);
+}
+
+std::string pictureProblem(const std::string& bytes, PictureFormat format) {
+    switch (format) {
+    case PictureFormat::png: {
+        static const std::string signature("\x89PNG\r\n\x1a\n", 8);
+        // The last chunk: zero length, "IEND", and its fixed checksum.
+        static const std::string end("\0\0\0\0IEND\xae\x42\x60\x82", 12);
+        if (bytes.compare(0, signature.size(), signature) != 0) {
+            return "no PNG signature";
+        }
+        return endsWith(bytes, end) ? "" : "the PNG picture ends before its closing IEND chunk";
+    }
+    case PictureFormat::svg: {
+        std::string trimmed = bytes;
+        while (!trimmed.empty() && std::isspace(static_cast<unsigned char>(trimmed.back()))) {
+            trimmed.pop_back();
+        }
+        if (trimmed.find("<svg") == std::string::npos) {
+            return "no svg element";
+        }
+        return endsWith(trimmed, "</svg>") ? "" : "the SVG picture ends before its closing </svg>";
+    }
+    case PictureFormat::pdf: {
+        if (bytes.compare(0, 5, "%PDF-") != 0) {
+            return "no PDF header";
+        }
+        const std::size_t marker = bytes.rfind("%%EOF");
+        return marker != std::string::npos && bytes.size() - marker <= 8 ? "" : "the PDF ends before its %%EOF marker";
+    }
+    }
+    return "an unknown picture format";
+}
+
+std::string pictureFileProblem(const std::string& path, PictureFormat format) {
+    std::ifstream file(path, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << file.rdbuf();
+    return file.bad() ? "it cannot be read back" : pictureProblem(bytes.str(), format);
 }
 
 }  // namespace quorvel::host

@@ -73,10 +73,22 @@ enum class PictureFormat { png, svg, pdf };
 // UsageError for any other.
 PictureFormat pictureFormatFor(const std::string& path);
 
-// Main thread. Draws `summary` in `format` to the file `path` with gnuplot: the whole of each
-// side (left above right), input and output overlaid, and below them a close-up of each side.
-// Throws HostError when there is nothing to draw (no frames), gnuplot cannot be run or fails.
+// Main thread. Draws `summary` in `format` with gnuplot: the whole of each side (left above
+// right), input and output overlaid, and below them a close-up of each side. gnuplot gets its
+// script through a pipe and draws to its standard output; the title keeps printable ASCII
+// only, so no text from the user or the plug-in can change the script. The picture is checked
+// to be complete, then written to `path`, an existing file of the tool's own (a temporary
+// output), which is never created here. Throws HostError when there is nothing to draw (no
+// frames), gnuplot cannot be run, fails or draws an incomplete picture, or writing fails.
 void plotWaveforms(const WaveformSummary& summary, const std::string& title, const std::string& path,
                    PictureFormat format);
+
+// Why `bytes` are not a complete picture in `format` (PNG: the signature and the closing IEND
+// chunk; SVG: the svg element opened and closed; PDF: the header and the end-of-file marker), or
+// an empty text when they are.
+std::string pictureProblem(const std::string& bytes, PictureFormat format);
+
+// Main thread. pictureProblem() of the file at `path` as it is stored.
+std::string pictureFileProblem(const std::string& path, PictureFormat format);
 
 }  // namespace quorvel::host

@@ -57,6 +57,7 @@ void writeInput(const std::string& path) {
         seed = seed * 1664525U + 1013904223U;
         sample = static_cast<float>(static_cast<double>(seed >> 8) / 16777216.0 - 0.5);
     }
+    std::ofstream{path};  // the writer fills an existing file only
     SoundFileWriter writer(path, 2, inputRate, SampleEncoding::float32);
     writer.write(frames.data(), inputFrames);
     writer.finish();
@@ -262,7 +263,7 @@ TEST(PrintableTextTest, EscapesControlCharactersOnly) {
     EXPECT_EQ(printableText("Caf\xc3\xa9 = 1"), "Caf\xc3\xa9 = 1");
 }
 
-TEST(AtomicOutputTest, ReplacesTheTargetOnlyOnCommitAndKeepsItsPermissions) {
+TEST(OutputSetTest, ReplacesTheTargetOnlyOnCommitAndKeepsItsPermissions) {
     const std::filesystem::path target = scratchFile("atomic-target.txt");
     { std::ofstream(target) << "before"; }
 #if !defined(_WIN32)
@@ -275,8 +276,8 @@ TEST(AtomicOutputTest, ReplacesTheTargetOnlyOnCommitAndKeepsItsPermissions) {
     const auto filesBefore = folderSize();
     std::string temporary;
     {
-        AtomicOutput output(target.string(), "the output");
-        temporary = output.temporaryPath();
+        OutputSet output;
+        temporary = output.temporaryPath(output.add(target.string(), "the output"));
         EXPECT_EQ(std::filesystem::path(temporary).parent_path(), target.parent_path());
         std::ofstream(temporary) << "abandoned";
     }
@@ -289,8 +290,8 @@ TEST(AtomicOutputTest, ReplacesTheTargetOnlyOnCommitAndKeepsItsPermissions) {
     };
     EXPECT_EQ(contents(), "before");
     {
-        AtomicOutput output(target.string(), "the output");
-        std::ofstream(output.temporaryPath()) << "after";
+        OutputSet output;
+        std::ofstream(output.temporaryPath(output.add(target.string(), "the output"))) << "after";
         output.commit();
     }
     EXPECT_EQ(contents(), "after");
@@ -301,13 +302,14 @@ TEST(AtomicOutputTest, ReplacesTheTargetOnlyOnCommitAndKeepsItsPermissions) {
 #endif
     std::filesystem::remove(target);
     {
-        AtomicOutput output(target.string(), "the output");
-        std::ofstream(output.temporaryPath()) << "new";
+        OutputSet output;
+        std::ofstream(output.temporaryPath(output.add(target.string(), "the output"))) << "new";
         EXPECT_NO_THROW(output.commit()) << "a target that did not exist yet";
     }
     EXPECT_EQ(contents(), "new");
-    EXPECT_THROW(AtomicOutput(target.parent_path().string(), "the output"), HostError) << "a folder is refused";
-    EXPECT_THROW(AtomicOutput((target.parent_path() / "no-such-folder" / "x.wav").string(), "the output"), HostError);
+    OutputSet refused;
+    EXPECT_THROW(refused.add(target.parent_path().string(), "the output"), HostError) << "a folder is refused";
+    EXPECT_THROW(refused.add((target.parent_path() / "no-such-folder" / "x.wav").string(), "the output"), HostError);
 }
 
 TEST(PluginInfoTest, DescribesTheEffectAsTheHostSeesIt) {

@@ -13,6 +13,7 @@
 //   nan64         64-bit processing writes NaN; 32-bit is sound
 //   loud          processing makes the input four times louder
 //   latency:N     declares N frames of latency and delays its output by N frames
+//   chdir:DIR     moves the process into the folder DIR when it is opened (a plug-in may)
 // Otherwise it passes its two inputs through unchanged, in both precisions.
 #include <atomic>
 #include <chrono>
@@ -28,6 +29,8 @@
 #include <vector>
 #if defined(_WIN32)
 #include <windows.h>
+#else
+#include <unistd.h>
 #endif
 
 #include "framework/effect_record.h"
@@ -66,6 +69,7 @@ struct Behaviour {
     long slowMilliseconds = 0;
     Misdeed atLoad = Misdeed::none;
     Misdeed atUnload = Misdeed::none;
+    std::string chdirTo;
 };
 
 Behaviour readBehaviour() {
@@ -98,6 +102,8 @@ Behaviour readBehaviour() {
             behaviour.nan64 = true;
         } else if (item == "loud") {
             behaviour.loud = true;
+        } else if (item.rfind("chdir:", 0) == 0) {
+            behaviour.chdirTo = item.substr(6);
         } else if (item.rfind("slow:", 0) == 0) {
             behaviour.slowMilliseconds = std::strtol(item.c_str() + 5, nullptr, 10);
         } else if (item.rfind("latency:", 0) == 0) {
@@ -268,6 +274,11 @@ extern "C" EffectRecord* VSTPluginMain(HostCallback host) {
         return nullptr;
     }
     effect->behaviour = readBehaviour();
+#if !defined(_WIN32)
+    if (!effect->behaviour.chdirTo.empty() && chdir(effect->behaviour.chdirTo.c_str()) != 0) {
+        std::perror("hostile: chdir");
+    }
+#endif
     for (std::vector<double>& delay : effect->delayLine) {
         delay.assign(static_cast<std::size_t>(effect->behaviour.latency), 0.0);
     }

@@ -3,7 +3,11 @@
 // one line and an exit status of 1, and the command line behaves as documented.
 #include <gtest/gtest.h>
 
+#include <sys/mount.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <csignal>
@@ -16,7 +20,10 @@
 #include <string>
 #include <vector>
 
+#include "host/atomic_output.h"
+#include "host/host_error.h"
 #include "host/sound_file.h"
+#include "host/waveform_plot.h"
 
 using namespace quorvel::host;
 
@@ -55,6 +62,7 @@ void writeAudio(const fs::path& path, std::int64_t frames, float level, int rate
     for (std::size_t k = 0; k < samples.size(); ++k) {
         samples[k] = level * static_cast<float>(static_cast<int>((k * 7919) % 2001) - 1000) / 1000.0F;
     }
+    std::ofstream{path};  // the writer fills an existing file only
     SoundFileWriter writer(path.string(), 2, rate, SampleEncoding::float32);
     writer.write(samples.data(), frames);
     writer.finish();
@@ -237,22 +245,57 @@ TEST_F(ToolTest, ThePluginsPrintingNeverReachesTheToolsOutput) {
     EXPECT_EQ(table.out.find('\x1b'), std::string::npos);
 }
 
-TEST_F(ToolTest, TheSummaryLineCountsClippedAndNonFiniteSamples) {
-    const ToolRun loud = run("loud", "render ./plug.so -i in.wav -o loud.wav --encoding pcm16");
-    ASSERT_EQ(loud.status, 0) << loud.err;
-    EXPECT_NE(loud.out.find("16-bit integer"), std::string::npos) << loud.out;
-    EXPECT_NE(loud.out.find("Output peak 2.000000"), std::string::npos) << loud.out;
-    EXPECT_EQ(loud.out.find(" 0 clipped"), std::string::npos) << loud.out;
-    EXPECT_NE(loud.err.find("clipped"), std::string::npos) << loud.err;
+// The "Output peak" line's numbers, as printed.
+struct Summary {
+    double peak = -1;
+    long long clipped = -1;
+    long long nonFinite = -1;
+};
 
-    const ToolRun floating = run("loud", "render ./plug.so -i in.wav -o loud-float.wav");
-    EXPECT_NE(floating.out.find(", 0 clipped, 0 non-finite"), std::string::npos) << floating.out;
+Summary summaryOf(const std::string& out) {
+    Summary summary;
+    const std::size_t at = out.find("Output peak ");
+    if (at != std::string::npos) {
+        std::sscanf(out.c_str() + at, "Output peak %lf (%*[^)]), %lld clipped, %lld non-finite", &summary.peak,
+                    &summary.clipped, &summary.nonFinite);
+    }
+    return summary;
+}
 
-    const ToolRun nan = run("nan", "render ./plug.so -i in.wav -o nan.wav");
-    EXPECT_EQ(nan.status, 0);
-    EXPECT_NE(nan.out.find("9600 non-finite"), std::string::npos) << nan.out;
-    EXPECT_NE(nan.err.find("warning"), std::string::npos) << nan.err;
-
+TEST_F(ToolTest, TheSummaryLineTellsWhatTheFileHoldsForEveryEncodingAndSampleValue) {
+    struct Case {
+        const char* hostile;
+        const char* encoding;
+        long long clipped;  // samples the stored file could not hold as rendered
+    };
+    // 4,800 stereo frames; "loud" takes most of them beyond full scale, "nan" all of them.
+    const Case cases[] = {
+        {"loud", "pcm16", -1},  {"loud", "pcm24", -1},  {"loud", "float", 0}, {"loud", "double", 0},
+        {"nan", "pcm16", 9600}, {"nan", "pcm24", 9600}, {"nan", "float", 0},  {"nan", "double", 0},
+        {"", "pcm16", 0},       {"", "float", 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.hostile) + " " + c.encoding);
+        const ToolRun result =
+            run(c.hostile, std::string("render ./plug.so -i in.wav -o sum.wav --encoding ") + c.encoding);
+        ASSERT_EQ(result.status, 0) << result.err;
+        const StoredAudio stored = measureSoundFile((dir_ / "sum.wav").string());
+        const Summary summary = summaryOf(result.out);
+        EXPECT_NEAR(summary.peak, stored.peak, 1e-6) << result.out;
+        EXPECT_EQ(summary.nonFinite, stored.nonFinite) << result.out;
+        const bool integer = c.encoding[0] == 'p';
+        EXPECT_LE(stored.peak, integer ? 1.0 : 2.0) << "an integer file holds nothing beyond full scale";
+        if (c.clipped >= 0) {
+            EXPECT_EQ(summary.clipped, c.clipped) << result.out;
+        } else {
+            EXPECT_GT(summary.clipped, 4000) << result.out;
+            EXPECT_NE(result.err.find("clipped"), std::string::npos) << result.err;
+        }
+        if (std::string(c.hostile) == "nan") {
+            EXPECT_EQ(stored.nonFinite, integer ? 0 : 9600);
+            EXPECT_NE(result.err.find("9600 non-finite"), std::string::npos) << result.err;
+        }
+    }
     EXPECT_EQ(run("", "render ./plug.so -i in.wav -o x.flac --encoding double").status, 1);
 }
 
@@ -346,6 +389,245 @@ TEST_F(ToolTest, TheCommandLineAnswersUsageErrorsWith2AndNamesWhatIsWrong) {
     const ToolRun bare = run("", "info plug.so");  // a name without a folder is a file here
     EXPECT_EQ(bare.status, 0) << bare.err;
     EXPECT_EQ(run("", "render ./plug.so -o index.wav --set 000=0.5").status, 0);
+}
+
+}  // namespace
+
+namespace {
+
+bool runningAsRoot() {
+    return geteuid() == 0;
+}
+
+// The names in `dir` of files the tool would leave behind: its temporary files.
+std::string temporaryFilesIn(const fs::path& dir) {
+    std::string names;
+    for (const auto& entry : fs::recursive_directory_iterator(dir)) {
+        if (entry.path().filename().string().find(".quorvel-") != std::string::npos) {
+            names += " " + entry.path().string();
+        }
+    }
+    return names;
+}
+
+TEST_F(ToolTest, APathNeverReachesGnuplotsScript) {
+    writeBytes(dir_ / "thesis.txt", "a user's thesis");
+    const auto before = snapshot(dir_);
+    const char* names[] = {"a\nset output 'thesis.txt'\nplot 1\nx.png", "b\nset output \"thesis.txt\"\n.svg",
+                           "-dash.pdf", "c\\'; set output 'thesis.txt' #.png"};
+    for (const char* name : names) {
+        SCOPED_TRACE(name);
+        // The name reaches the tool unchanged, through a file the shell reads.
+        writeBytes(dir_ / ".." / (this->name() + ".name"), std::string("./") + name);
+        const ToolRun result =
+            run("", "render ./plug.so -i in.wav -o out.wav --plot \"$(cat '../" + this->name() + ".name')\"");
+        ASSERT_EQ(result.status, 0) << result.err;
+        const std::string extension = fs::path(name).extension().string();
+        const PictureFormat format = pictureFormatFor(name);
+        EXPECT_EQ(pictureFileProblem((dir_ / name).string(), format), "") << extension;
+        EXPECT_EQ(readFile(dir_ / "thesis.txt"), "a user's thesis");
+        EXPECT_NE(result.out.find("Plotted the waveforms"), std::string::npos);
+        EXPECT_EQ(lineCount(result.out), 3) << "names are printed escaped, one line each: " << result.out;
+        fs::remove(dir_ / name);
+    }
+    EXPECT_EQ(temporaryFilesIn(dir_), "");
+    EXPECT_EQ(pictureProblem("\x89PNG\r\n\x1a\n cut", PictureFormat::png),
+              "the PNG picture ends before its closing IEND chunk");
+    EXPECT_NE(pictureProblem("<svg>", PictureFormat::svg), "");
+    EXPECT_NE(pictureProblem("%PDF-1.5 no end", PictureFormat::pdf), "");
+    EXPECT_EQ(pictureProblem("%PDF-1.5 ...\n%%EOF\n", PictureFormat::pdf), "");
+    (void)before;
+}
+
+TEST_F(ToolTest, AFullDiskWhileWritingLeavesEveryTargetAsItWas) {
+    const fs::path small = dir_ / "small";
+    fs::create_directory(small);
+    if (mount("tmpfs", small.c_str(), "tmpfs", 0, "size=128k") != 0) {
+        GTEST_SKIP() << "cannot mount a small file system here: " << std::strerror(errno);
+    }
+    writeBytes(small / "picture.png", "an earlier picture");
+    writeBytes(small / "audio.wav", "an earlier render");
+    {
+        std::ofstream filler(small / "filler", std::ios::binary);
+        const std::string block(4096, 'F');
+        while (filler.write(block.data(), static_cast<std::streamsize>(block.size())) && filler.flush()) {}
+    }
+    const auto before = snapshot(small);
+    const auto outside = snapshot(dir_);
+    for (const char* arguments :
+         {"-o out.wav --plot small/picture.png", "-o small/audio.wav --plot new.png", "-o small/audio.wav"}) {
+        SCOPED_TRACE(arguments);
+        const ToolRun result = run("", std::string("render ./plug.so -i in.wav ") + arguments);
+        EXPECT_EQ(result.status, 1) << result.out << result.err;
+        EXPECT_EQ(result.out, "");
+        EXPECT_NE(result.err.find("No space left on device"), std::string::npos) << result.err;
+        EXPECT_EQ(changedFiles(before, snapshot(small)), "");
+        EXPECT_EQ(changedFiles(outside, snapshot(dir_)), "") << "the other output stays as it was too";
+    }
+    umount2(small.c_str(), MNT_DETACH);
+}
+
+TEST_F(ToolTest, APluginThatChangesTheWorkingFolderCannotMoveTheOutputs) {
+    fs::create_directory(dir_ / "moved");
+    const ToolRun result =
+        run("chdir:" + (dir_ / "moved").string(), "render ./plug.so -i in.wav -o rel.wav --plot rel.svg");
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(readAudio(dir_ / "rel.wav").size(), 2U * 4800U);
+    EXPECT_EQ(pictureFileProblem((dir_ / "rel.svg").string(), PictureFormat::svg), "");
+    EXPECT_TRUE(fs::is_empty(dir_ / "moved")) << temporaryFilesIn(dir_ / "moved");
+}
+
+TEST_F(ToolTest, ReadOnlyAndOtherUsersFilesAreRefusedAndOwnersModesAndAttributesKept) {
+    if (!runningAsRoot()) {
+        GTEST_SKIP() << "needs root: files of another user, and the tool run as an ordinary user";
+    }
+    // As root: another user's private file keeps its owner, group, mode and attributes.
+    writeBytes(dir_ / "theirs.wav", "their earlier render");
+    ASSERT_EQ(chown((dir_ / "theirs.wav").c_str(), 4321, 4322), 0);
+    fs::permissions(dir_ / "theirs.wav", fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    const bool attributes = setxattr((dir_ / "theirs.wav").c_str(), "trusted.quorvel-test", "kept", 4, 0) == 0;
+    // The temporary file of a private target is private while the render runs.
+    const ToolRun slow =
+        runShell("slow:200", "('" + tool_ + "' render ./plug.so -i in.wav -o theirs.wav --block 512 & sleep 0.6; " +
+                                 "stat -c %a .theirs.wav.quorvel-* >modes; wait)");
+    ASSERT_EQ(slow.status, 0) << slow.err;
+    EXPECT_EQ(readFile(dir_ / "modes"), "600\n");
+    struct stat info {};
+    ASSERT_EQ(stat((dir_ / "theirs.wav").c_str(), &info), 0);
+    EXPECT_EQ(info.st_uid, 4321U);
+    EXPECT_EQ(info.st_gid, 4322U);
+    EXPECT_EQ(info.st_mode & 07777, 0640U);
+    if (attributes) {
+        char value[8] = {};
+        EXPECT_EQ(getxattr((dir_ / "theirs.wav").c_str(), "trusted.quorvel-test", value, sizeof value), 4);
+        EXPECT_STREQ(value, "kept");
+    }
+    EXPECT_EQ(readAudio(dir_ / "theirs.wav").size(), 2U * 4800U);
+
+    // As an ordinary user: what the shell's `>` refuses is refused, and left as it was.
+    fs::create_directory(dir_ / "mine");
+    ASSERT_EQ(chown((dir_ / "mine").c_str(), 65534, 65534), 0);
+    writeBytes(dir_ / "mine" / "read-only.wav", "read-only");
+    ASSERT_EQ(chown((dir_ / "mine" / "read-only.wav").c_str(), 65534, 65534), 0);
+    fs::permissions(dir_ / "mine" / "read-only.wav", fs::perms::owner_read | fs::perms::group_read);
+    writeBytes(dir_ / "mine" / "roots.wav", "root's");
+    writeBytes(dir_ / "open.wav", "writable by all, in a folder that is not");
+    fs::permissions(dir_ / "open.wav", fs::perms::all);
+    const auto before = snapshot(dir_ / "mine");
+    const auto outside = snapshot(dir_);
+    const std::string asNobody = "setpriv --reuid=65534 --regid=65534 --clear-groups '" + tool_ + "' ";
+    for (const char* target : {"mine/read-only.wav", "mine/roots.wav", "open.wav"}) {
+        SCOPED_TRACE(target);
+        const ToolRun result = runShell("", asNobody + "render ./plug.so -i in.wav -o " + target);
+        EXPECT_EQ(result.status, 1) << result.err;
+        EXPECT_NE(result.err.find("cannot write"), std::string::npos) << result.err;
+        EXPECT_EQ(changedFiles(before, snapshot(dir_ / "mine")), "");
+        EXPECT_EQ(changedFiles(outside, snapshot(dir_)), "");
+    }
+    const ToolRun allowed = runShell("", asNobody + "render ./plug.so -i in.wav -o mine/new.wav");
+    EXPECT_EQ(allowed.status, 0) << allowed.err;
+    ASSERT_EQ(stat((dir_ / "mine" / "new.wav").c_str(), &info), 0);
+    EXPECT_EQ(info.st_uid, 65534U);
+}
+
+TEST_F(ToolTest, LinksStayLinksDanglingOnesIncluded) {
+    fs::create_directory(dir_ / "elsewhere");
+    fs::create_symlink("elsewhere/made.wav", dir_ / "dangling.wav");
+    writeBytes(dir_ / "elsewhere" / "linked.png", "an earlier picture");
+    fs::create_symlink(dir_ / "elsewhere" / "linked.png", dir_ / "link.png");
+    writeBytes(dir_ / "elsewhere" / "first.wav", "first name");
+    fs::create_hard_link(dir_ / "elsewhere" / "first.wav", dir_ / "second.wav");
+    const ToolRun result = run("", "render ./plug.so -i in.wav -o dangling.wav --plot link.png");
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_TRUE(fs::is_symlink(dir_ / "dangling.wav"));
+    EXPECT_EQ(readAudio(dir_ / "elsewhere" / "made.wav").size(), 2U * 4800U);
+    EXPECT_TRUE(fs::is_symlink(dir_ / "link.png"));
+    EXPECT_EQ(pictureFileProblem((dir_ / "elsewhere" / "linked.png").string(), PictureFormat::png), "");
+    // A hard link's other name keeps the earlier bytes: only the named file is replaced.
+    ASSERT_EQ(run("", "render ./plug.so -i in.wav -o second.wav").status, 0);
+    EXPECT_EQ(readFile(dir_ / "elsewhere" / "first.wav"), "first name");
+    EXPECT_EQ(readAudio(dir_ / "second.wav").size(), 2U * 4800U);
+    EXPECT_EQ(temporaryFilesIn(dir_), "");
+}
+
+TEST_F(ToolTest, SeveralOutputsAreCommittedTogetherOrNotAtAll) {
+    if (!runningAsRoot()) {
+        GTEST_SKIP() << "needs root: folders and files of an ordinary user";
+    }
+    for (const fs::path& folder : {dir_ / "a", dir_ / "b"}) {
+        fs::create_directory(folder);
+        ASSERT_EQ(chown(folder.c_str(), 65534, 65534), 0);
+    }
+    writeBytes(dir_ / "a" / "audio.wav", "old audio");
+    writeBytes(dir_ / "b" / "picture.png", "old picture");
+    for (const fs::path& file : {dir_ / "a" / "audio.wav", dir_ / "b" / "picture.png"}) {
+        ASSERT_EQ(chown(file.c_str(), 65534, 65534), 0);
+    }
+    const auto before = snapshot(dir_ / "a");
+    // In a child run as an ordinary user: the second output's rename fails (its folder is made
+    // read-only after the check), so the first, already in place, must be put back; then a
+    // second output whose check fails replaces nothing.
+    const pid_t child = fork();
+    if (child == 0) {
+        if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) {
+            _exit(10);
+        }
+        {
+            OutputSet outputs;
+            writeBytes(outputs.temporaryPath(outputs.add((dir_ / "a" / "audio.wav").string(), "the output")), "new");
+            writeBytes(outputs.temporaryPath(outputs.add((dir_ / "b" / "picture.png").string(), "the plot")), "new");
+            fs::permissions(dir_ / "b", fs::perms::owner_read | fs::perms::owner_exec);
+            try {
+                outputs.commit();
+                _exit(11);
+            } catch (const HostError&) {}
+            // Writable again, so that the temporary file there can be removed.
+            fs::permissions(dir_ / "b", fs::perms::owner_all);
+        }
+        try {
+            OutputSet outputs;
+            writeBytes(outputs.temporaryPath(outputs.add((dir_ / "a" / "audio.wav").string(), "the output")), "new");
+            writeBytes(outputs.temporaryPath(outputs.add((dir_ / "b" / "picture.png").string(), "the plot")), "new");
+            outputs.commit({{}, [](const std::string&) { return std::string("cut short"); }});
+            _exit(12);
+        } catch (const HostError&) {}
+        _exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_EQ(readFile(dir_ / "a" / "audio.wav"), "old audio");
+    EXPECT_EQ(readFile(dir_ / "b" / "picture.png"), "old picture");
+    EXPECT_EQ(changedFiles(before, snapshot(dir_ / "a")), "");
+    EXPECT_EQ(temporaryFilesIn(dir_), "");
+}
+
+TEST_F(ToolTest, AnInterruptedPlotLeavesNoTemporaryFileAndNoProcess) {
+    fs::create_directory(dir_ / "tmp");
+    writeBytes(dir_ / "picture.png", "an earlier picture");
+    const auto before = snapshot(dir_);
+    for (const char* delay : {"0.05", "0.15", "0.3", "0.45"}) {
+        SCOPED_TRACE(delay);
+        const ToolRun result =
+            runShell("slow:5", std::string("TMPDIR=\"$PWD/tmp\" setsid sh -c 'echo $$ >../group; (sleep ") + delay +
+                                   "; kill -TERM -$$) & exec \"" + tool_ +
+                                   "\" render ./plug.so -i in.wav -o out.wav --plot picture.png'");
+        const pid_t group = static_cast<pid_t>(std::stol(readFile(dir_ / ".." / "group")));
+        bool gone = false;
+        for (int wait = 0; wait < 200 && !gone; ++wait) {
+            gone = kill(-group, 0) != 0;
+            if (!gone) {
+                usleep(10000);
+            }
+        }
+        EXPECT_TRUE(gone) << "a process of the tool is left";
+        EXPECT_TRUE(result.status == 0 || result.status == 1 || result.status == 128 + SIGTERM) << result.status;
+        if (result.status != 0) {
+            EXPECT_EQ(changedFiles(before, snapshot(dir_)), "");
+        }
+        EXPECT_TRUE(fs::is_empty(dir_ / "tmp"));
+        EXPECT_EQ(temporaryFilesIn(dir_), "");
+    }
 }
 
 }  // namespace

@@ -164,6 +164,10 @@ TEST(ThreadTest, DoubleBlocksKeepOneBalanceWhileAnotherThreadChangesIt) {
     }
     audio.join();
 
+    // Without blocks that overlapped writes the test would have shown nothing: fewer than
+    // asked for within the most blocks it may run is a failure, not a pass.
+    EXPECT_GE(overlapped, leastOverlapped)
+        << "only " << overlapped << " of " << blocks << " blocks overlapped four or more balance writes";
     EXPECT_EQ(mixedBlocks, 0) << "of " << blocks << " blocks, " << overlapped << " overlapping balance writes";
     EXPECT_EQ(record->dispatchEntry(record, reqClose, 0, 0, nullptr, 0.0F), 1);
 }

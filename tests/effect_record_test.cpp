@@ -219,6 +219,10 @@ TEST(EffectRecordTest, BaseDefaultsAnswerNothingAndTouchOnlyTheFirstByte) {
     r->dispatchEntry(r, reqClose, 0, 0, nullptr, 0.0F);
 }
 
+// A throw from an effect or from the host's callback ends the process in the entry function
+// it passes through: it never unwinds into the host's frames. (Not on Windows, where each
+// death test starts the test program again, which under Wine costs seconds.)
+#if GTEST_HAS_DEATH_TEST && !defined(_WIN32)
 // An effect whose operations throw, and one that asks a host that throws.
 class ThrowingEffect : public AudioEffectX {
 public:
@@ -232,10 +236,6 @@ std::intptr_t throwingHost(EffectRecord*, std::int32_t, std::int32_t, std::intpt
     throw std::runtime_error("host");
 }
 
-// A throw from an effect or from the host's callback ends the process in the entry function
-// it passes through: it never unwinds into the host's frames. (Not on Windows, where each
-// death test starts the test program again, which under Wine costs seconds.)
-#if GTEST_HAS_DEATH_TEST && !defined(_WIN32)
 TEST(EffectRecordDeathTest, AnExceptionEndsTheProcessAtTheEntryFunction) {
     const auto call = [](auto&& entry) {
         EffectRecord* r = (new ThrowingEffect(throwingHost))->record();

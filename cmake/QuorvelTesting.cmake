@@ -43,8 +43,14 @@ function(quorvel_add_gtest target)
         gtest_discover_tests(${target} WORKING_DIRECTORY ${arg_WORKING_DIRECTORY})
         return()
     endif()
-    # add_test puts the emulator in front of a target's file by itself.
-    add_test(NAME ${target} COMMAND ${target} --gtest_color=no WORKING_DIRECTORY ${arg_WORKING_DIRECTORY})
+    # One entry for the whole program: run-gtest-program turns a run that skipped tests into
+    # exit code 77, which CTest counts as skipped and lists (natively each skipped test case
+    # is its own skipped entry).
+    add_test(NAME ${target}
+        COMMAND ${PROJECT_SOURCE_DIR}/cmake/run-gtest-program ${CMAKE_CROSSCOMPILING_EMULATOR}
+                $<TARGET_FILE:${target}> --gtest_color=no
+        WORKING_DIRECTORY ${arg_WORKING_DIRECTORY})
+    set_tests_properties(${target} PROPERTIES SKIP_RETURN_CODE 77)
     if(WIN32 AND CMAKE_SIZEOF_VOID_P EQUAL 4)
         set_tests_properties(${target} PROPERTIES TIMEOUT 1500 RUN_SERIAL ON)
     else()

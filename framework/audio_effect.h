@@ -25,6 +25,10 @@ public:
     // Builds the record: magic, entry functions, the two counts, one input and two outputs,
     // unique id 'NoEf', version 1 and flagCanFloatReplacing. The object must live on the heap:
     // the close request deletes it.
+    // The six entry functions are noexcept: an exception thrown by a derived effect's
+    // operation, or by a host callback the effect called, ends the process (std::terminate)
+    // in the entry function instead of unwinding into the host's frames, which were not
+    // built to pass it on. An effect that must survive a throw catches it itself.
     AudioEffect(HostCallback host, std::int32_t programCount, std::int32_t paramCount);
     AudioEffect(const AudioEffect&) = delete;
     AudioEffect& operator=(const AudioEffect&) = delete;

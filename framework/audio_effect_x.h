@@ -202,8 +202,9 @@ public:
     // by the slot that holds it. matchSpeakerLayout calls the other three as virtual
     // operations, so an effect's overrides take part in it.
     // Fills the slot with a zeroed layout of `count` speakers and releases what it held.
-    // False, with the slot exactly as it was, for a null slot address, a negative count, one
-    // too large to address, or no memory.
+    // False, with the slot exactly as it was, for a null slot address, a negative count or
+    // one too large to address; false with the slot empty (what it held released) when no
+    // memory is left for an acceptable count.
     virtual bool allocSpeakerLayout(SpeakerLayout** layout, std::int32_t count);
     // Releases what the slot holds and empties it. Always true.
     virtual bool freeSpeakerLayout(SpeakerLayout** layout);

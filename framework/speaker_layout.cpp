@@ -38,17 +38,17 @@ bool AudioEffectX::allocSpeakerLayout(SpeakerLayout** layout, std::int32_t count
     if (layout == nullptr || !countFits(count)) {
         return false;
     }
-    // The new block is in hand before the old one goes, so a failed allocation leaves the
-    // slot's layout as it was.
+    // An acceptable count replaces the layout: the old block goes first, so when no memory
+    // is left for the new one the slot is empty rather than holding the old layout.
+    if (*layout != nullptr) {
+        releaseBlock(*layout);
+    }
     const std::size_t size = speakerLayoutHeaderSize + speakerInfoSize * static_cast<std::size_t>(count);
     void* block = ::operator new(size, std::nothrow);
     if (block == nullptr) {
         return false;
     }
     std::memset(block, 0, size);
-    if (*layout != nullptr) {
-        releaseBlock(*layout);
-    }
     *layout = static_cast<SpeakerLayout*>(block);
     (*layout)->count = count;
     return true;

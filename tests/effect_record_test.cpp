@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <stdexcept>
 
 #include "framework/audio_effect_x.h"
 
@@ -215,5 +218,40 @@ TEST(EffectRecordTest, BaseDefaultsAnswerNothingAndTouchOnlyTheFirstByte) {
 
     r->dispatchEntry(r, reqClose, 0, 0, nullptr, 0.0F);
 }
+
+// A throw from an effect or from the host's callback ends the process in the entry function
+// it passes through: it never unwinds into the host's frames. (Not on Windows, where each
+// death test starts the test program again, which under Wine costs seconds.)
+#if GTEST_HAS_DEATH_TEST && !defined(_WIN32)
+// An effect whose operations throw, and one that asks a host that throws.
+class ThrowingEffect : public AudioEffectX {
+public:
+    explicit ThrowingEffect(HostCallback host) : AudioEffectX(host, 1, 1) {}
+    void processFloatBlock(float**, float**, std::int32_t) override { throw std::runtime_error("processing"); }
+    void writeParam(std::int32_t, float) override { throw std::runtime_error("parameter"); }
+    void onOpen() override { hostVersion(); }
+};
+
+std::intptr_t throwingHost(EffectRecord*, std::int32_t, std::int32_t, std::intptr_t, void*, float) {
+    throw std::runtime_error("host");
+}
+
+TEST(EffectRecordDeathTest, AnExceptionEndsTheProcessAtTheEntryFunction) {
+    const auto call = [](auto&& entry) {
+        EffectRecord* r = (new ThrowingEffect(throwingHost))->record();
+        try {
+            entry(r);
+        } catch (...) {
+            std::fputs("unwound into the host\n", stderr);
+            std::_Exit(0);  // an exit without the death the entry function owes
+        }
+    };
+    float sample = 0.0F;
+    float* channels[2] = {&sample, &sample};
+    EXPECT_DEATH(call([&](EffectRecord* r) { r->processFloatEntry(r, channels, channels, 1); }), "");
+    EXPECT_DEATH(call([](EffectRecord* r) { r->setParamEntry(r, 0, 0.5F); }), "");
+    EXPECT_DEATH(call([](EffectRecord* r) { r->dispatchEntry(r, reqOpen, 0, 0, nullptr, 0.0F); }), "");
+}
+#endif
 
 }  // namespace

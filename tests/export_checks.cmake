@@ -31,7 +31,11 @@ if(WIN32)
                      ".*imports from 'libstdc\\+\\+-6.dll'.*${decoy_faults}")
     string(JOIN "" decoy_faults ${decoy_faults})
 endif()
+# The check must fail on it (exit code 1, not a pass that prints the faults) and name them.
+set(decoy_check ${CMAKE_COMMAND} -DLIBRARY=$<TARGET_FILE:export_check_decoy> -DFORMAT=${quorvel_export_format}
+    -DTOOL=${quorvel_export_tool} -DMODULE_NAME=quorvel.dll -P ${quorvel_check_exports})
+string(REPLACE ";" "@@" decoy_check "${decoy_check}")
 add_test(NAME export_table_rejects_faults
-    COMMAND ${CMAKE_COMMAND} -DLIBRARY=$<TARGET_FILE:export_check_decoy> -DFORMAT=${quorvel_export_format}
-            -DTOOL=${quorvel_export_tool} -DMODULE_NAME=quorvel.dll -P ${quorvel_check_exports})
-set_tests_properties(export_table_rejects_faults PROPERTIES LABELS win32 PASS_REGULAR_EXPRESSION "${decoy_faults}")
+    COMMAND ${CMAKE_COMMAND} -DEXIT=1 -DPATTERN=${decoy_faults} -DCOMMAND=${decoy_check}
+            -P ${CMAKE_CURRENT_SOURCE_DIR}/expect_output.cmake)
+set_tests_properties(export_table_rejects_faults PROPERTIES LABELS win32)

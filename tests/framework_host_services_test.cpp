@@ -77,109 +77,115 @@ struct HostService {
     Kind kind;
 };
 
+// Host request codes used outside the table, as numbers.
+constexpr std::int32_t wantEvents = 6;
+constexpr std::int32_t askSampleRate = 16;
+constexpr std::int32_t askBlockSize = 17;
+
 std::intptr_t fromPointer(const void* p) {
     return reinterpret_cast<std::intptr_t>(p);
 }
 
-// The host request table, one row per service.
+// The host request table, one row per service. Codes are written as the numbers a host
+// receives, not as the framework's own names for them, so that a renumbered name fails here.
 // clang-format off
 const HostService services[] = {
     {"writeParamAndNotify", [](ServiceEffect& e) { e.writeParamAndNotify(2, 0.25F); return std::intptr_t{0}; },
-     hostReqAutomate, 2, 0, nullptr, 0.25F, Kind::none},
+     0, 2, 0, nullptr, 0.25F, Kind::none},
     {"hostVersion", [](ServiceEffect& e) -> std::intptr_t { return e.hostVersion(); },
-     hostReqVersion, 0, 0, nullptr, 0.0F, Kind::version},
+     1, 0, 0, nullptr, 0.0F, Kind::version},
     {"hostCurrentId", [](ServiceEffect& e) -> std::intptr_t { return e.hostCurrentId(); },
-     hostReqCurrentId, 0, 0, nullptr, 0.0F, Kind::integer},
+     2, 0, 0, nullptr, 0.0F, Kind::integer},
     {"hostIdle", [](ServiceEffect& e) { e.hostIdle(); return std::intptr_t{0}; },
-     hostReqIdle, 0, 0, nullptr, 0.0F, Kind::none},
+     3, 0, 0, nullptr, 0.0F, Kind::none},
     {"isInputConnected", [](ServiceEffect& e) -> std::intptr_t { return e.isInputConnected(3); },
-     hostReqPinConnected, 3, 0, nullptr, 0.0F, Kind::connected},
+     4, 3, 0, nullptr, 0.0F, Kind::connected},
     {"isOutputConnected", [](ServiceEffect& e) -> std::intptr_t { return e.isOutputConnected(3); },
-     hostReqPinConnected, 3, 1, nullptr, 0.0F, Kind::connected},
+     4, 3, 1, nullptr, 0.0F, Kind::connected},
     {"requestEvents", [](ServiceEffect& e) { e.requestEvents(7); return std::intptr_t{0}; },
-     hostReqWantEvents, 0, 7, nullptr, 0.0F, Kind::none},
+     6, 0, 7, nullptr, 0.0F, Kind::none},
     {"hostTimeInfo", [](ServiceEffect& e) { return fromPointer(e.hostTimeInfo(0x200)); },
-     hostReqTimeInfo, 0, 0x200, nullptr, 0.0F, Kind::pointer},
+     7, 0, 0x200, nullptr, 0.0F, Kind::pointer},
     {"sendEventsToHost", [](ServiceEffect& e) -> std::intptr_t { return e.sendEventsToHost(events); },
-     hostReqSendEvents, 0, 0, events, 0.0F, Kind::exactOne},
+     8, 0, 0, events, 0.0F, Kind::exactOne},
     {"hostTempoAt", [](ServiceEffect& e) { return e.hostTempoAt(96); },
-     hostReqTempoAt, 0, 96, nullptr, 0.0F, Kind::integer},
+     10, 0, 96, nullptr, 0.0F, Kind::integer},
     {"hostAutomatableCount", [](ServiceEffect& e) { return e.hostAutomatableCount(); },
-     hostReqAutomatableCount, 0, 0, nullptr, 0.0F, Kind::integer},
+     11, 0, 0, nullptr, 0.0F, Kind::integer},
     {"hostParamQuantization", [](ServiceEffect& e) { return e.hostParamQuantization(); },
-     hostReqParamQuantization, 0, 0, nullptr, 0.0F, Kind::integer},
+     12, 0, 0, nullptr, 0.0F, Kind::integer},
     {"announceIoChange", [](ServiceEffect& e) -> std::intptr_t { return e.announceIoChange(); },
-     hostReqIoChanged, 0, 0, nullptr, 0.0F, Kind::truth},
+     13, 0, 0, nullptr, 0.0F, Kind::truth},
     {"requestIdle", [](ServiceEffect& e) -> std::intptr_t { return e.requestIdle(); },
-     hostReqNeedIdle, 0, 0, nullptr, 0.0F, Kind::truth},
+     14, 0, 0, nullptr, 0.0F, Kind::truth},
     {"requestWindowSize", [](ServiceEffect& e) -> std::intptr_t { return e.requestWindowSize(640, 480); },
-     hostReqSizeWindow, 640, 480, nullptr, 0.0F, Kind::truth},
+     15, 640, 480, nullptr, 0.0F, Kind::truth},
     {"refreshSampleRate", [](ServiceEffect& e) { return static_cast<std::intptr_t>(e.refreshSampleRate()); },
-     hostReqSampleRate, 0, 0, nullptr, 0.0F, Kind::sampleRate},
+     16, 0, 0, nullptr, 0.0F, Kind::sampleRate},
     {"refreshBlockSize", [](ServiceEffect& e) -> std::intptr_t { return e.refreshBlockSize(); },
-     hostReqBlockSize, 0, 0, nullptr, 0.0F, Kind::blockSize},
+     17, 0, 0, nullptr, 0.0F, Kind::blockSize},
     {"hostInputLatency", [](ServiceEffect& e) { return e.hostInputLatency(); },
-     hostReqInputLatency, 0, 0, nullptr, 0.0F, Kind::integer},
+     18, 0, 0, nullptr, 0.0F, Kind::integer},
     {"hostOutputLatency", [](ServiceEffect& e) { return e.hostOutputLatency(); },
-     hostReqOutputLatency, 0, 0, nullptr, 0.0F, Kind::integer},
+     19, 0, 0, nullptr, 0.0F, Kind::integer},
     {"hostPreviousPlug", [](ServiceEffect& e) { return fromPointer(e.hostPreviousPlug(3)); },
-     hostReqPreviousPlug, 0, 0, nullptr, 0.0F, Kind::pointer},
+     20, 0, 0, nullptr, 0.0F, Kind::pointer},
     {"hostNextPlug", [](ServiceEffect& e) { return fromPointer(e.hostNextPlug(4)); },
-     hostReqNextPlug, 0, 0, nullptr, 0.0F, Kind::pointer},
+     21, 0, 0, nullptr, 0.0F, Kind::pointer},
     {"hostReplaceOrAccumulate", [](ServiceEffect& e) { return e.hostReplaceOrAccumulate(); },
-     hostReqReplaceOrAccumulate, 0, 0, nullptr, 0.0F, Kind::integer},
+     22, 0, 0, nullptr, 0.0F, Kind::integer},
     {"hostProcessLevel", [](ServiceEffect& e) { return e.hostProcessLevel(); },
-     hostReqProcessLevel, 0, 0, nullptr, 0.0F, Kind::integer},
+     23, 0, 0, nullptr, 0.0F, Kind::integer},
     {"hostAutomationState", [](ServiceEffect& e) { return e.hostAutomationState(); },
-     hostReqAutomationState, 0, 0, nullptr, 0.0F, Kind::integer},
+     24, 0, 0, nullptr, 0.0F, Kind::integer},
     {"hostOfflineStart", [](ServiceEffect& e) -> std::intptr_t { return e.hostOfflineStart(items, 11, 22); },
-     hostReqOfflineStart, 22, 11, items, 0.0F, Kind::truth},
+     25, 22, 11, items, 0.0F, Kind::truth},
     {"hostOfflineRead", [](ServiceEffect& e) -> std::intptr_t { return e.hostOfflineRead(task, 5, true); },
-     hostReqOfflineRead, 1, 5, task, 0.0F, Kind::truth},
+     26, 1, 5, task, 0.0F, Kind::truth},
     {"hostOfflineRead without flag", [](ServiceEffect& e) -> std::intptr_t { return e.hostOfflineRead(task, 6, false); },
-     hostReqOfflineRead, 0, 6, task, 0.0F, Kind::truth},
+     26, 0, 6, task, 0.0F, Kind::truth},
     {"hostOfflineWrite", [](ServiceEffect& e) -> std::intptr_t { return e.hostOfflineWrite(task, 9); },
-     hostReqOfflineWrite, 0, 9, task, 0.0F, Kind::truth},
+     27, 0, 9, task, 0.0F, Kind::truth},
     {"hostOfflinePass", [](ServiceEffect& e) -> std::intptr_t { return e.hostOfflinePass(); },
-     hostReqOfflinePass, 0, 0, nullptr, 0.0F, Kind::truth},
+     28, 0, 0, nullptr, 0.0F, Kind::truth},
     {"hostOfflineMetaPass", [](ServiceEffect& e) -> std::intptr_t { return e.hostOfflineMetaPass(); },
-     hostReqOfflineMetaPass, 0, 0, nullptr, 0.0F, Kind::truth},
+     29, 0, 0, nullptr, 0.0F, Kind::truth},
     {"requestOutputSampleRate", [](ServiceEffect& e) { e.requestOutputSampleRate(48000.0F); return std::intptr_t{0}; },
-     hostReqOutputSampleRate, 0, 0, nullptr, 48000.0F, Kind::none},
+     30, 0, 0, nullptr, 48000.0F, Kind::none},
     {"hostOutputSpeakerLayout", [](ServiceEffect& e) { return fromPointer(e.hostOutputSpeakerLayout()); },
-     hostReqOutputSpeakerLayout, 0, 0, nullptr, 0.0F, Kind::pointer},
+     31, 0, 0, nullptr, 0.0F, Kind::pointer},
     {"hostVendorText", [](ServiceEffect& e) -> std::intptr_t { return e.hostVendorText(text); },
-     hostReqVendorText, 0, 0, text, 0.0F, Kind::truth},
+     32, 0, 0, text, 0.0F, Kind::truth},
     {"hostProductText", [](ServiceEffect& e) -> std::intptr_t { return e.hostProductText(text); },
-     hostReqProductText, 0, 0, text, 0.0F, Kind::truth},
+     33, 0, 0, text, 0.0F, Kind::truth},
     {"hostVendorVersion", [](ServiceEffect& e) { return e.hostVendorVersion(); },
-     hostReqVendorVersion, 0, 0, nullptr, 0.0F, Kind::integer},
+     34, 0, 0, nullptr, 0.0F, Kind::integer},
     {"hostVendorCall", [](ServiceEffect& e) { return e.hostVendorCall(5, -6, vendorPtr, 0.75F); },
-     hostReqVendorCall, 5, -6, vendorPtr, 0.75F, Kind::integer},
+     35, 5, -6, vendorPtr, 0.75F, Kind::integer},
     {"hostSupports", [](ServiceEffect& e) -> std::intptr_t { return e.hostSupports(text); },
-     hostReqSupports, 0, 0, text, 0.0F, Kind::truth},
+     37, 0, 0, text, 0.0F, Kind::truth},
     {"hostLanguage", [](ServiceEffect& e) { return e.hostLanguage(); },
-     hostReqLanguage, 0, 0, nullptr, 0.0F, Kind::integer},
+     38, 0, 0, nullptr, 0.0F, Kind::integer},
     {"hostOpenWindow", [](ServiceEffect& e) { return fromPointer(e.hostOpenWindow(description)); },
-     hostReqOpenWindow, 0, 0, description, 0.0F, Kind::pointer},
+     39, 0, 0, description, 0.0F, Kind::pointer},
     {"hostCloseWindow", [](ServiceEffect& e) -> std::intptr_t { return e.hostCloseWindow(description); },
-     hostReqCloseWindow, 0, 0, description, 0.0F, Kind::truth},
+     40, 0, 0, description, 0.0F, Kind::truth},
     {"hostDirectory", [](ServiceEffect& e) { return fromPointer(e.hostDirectory()); },
-     hostReqDirectory, 0, 0, nullptr, 0.0F, Kind::pointer},
+     41, 0, 0, nullptr, 0.0F, Kind::pointer},
     {"requestDisplayRefresh", [](ServiceEffect& e) -> std::intptr_t { return e.requestDisplayRefresh(); },
-     hostReqUpdateDisplay, 0, 0, nullptr, 0.0F, Kind::truth},
+     42, 0, 0, nullptr, 0.0F, Kind::truth},
     {"announceEditStart", [](ServiceEffect& e) -> std::intptr_t { return e.announceEditStart(3); },
-     hostReqEditStart, 3, 0, nullptr, 0.0F, Kind::truth},
+     43, 3, 0, nullptr, 0.0F, Kind::truth},
     {"announceEditEnd", [](ServiceEffect& e) -> std::intptr_t { return e.announceEditEnd(4); },
-     hostReqEditEnd, 4, 0, nullptr, 0.0F, Kind::truth},
+     44, 4, 0, nullptr, 0.0F, Kind::truth},
     {"openHostFileSelector", [](ServiceEffect& e) -> std::intptr_t { return e.openHostFileSelector(selector); },
-     hostReqOpenFileSelector, 0, 0, selector, 0.0F, Kind::truth},
+     45, 0, 0, selector, 0.0F, Kind::truth},
     {"closeHostFileSelector", [](ServiceEffect& e) -> std::intptr_t { return e.closeHostFileSelector(selector); },
-     hostReqCloseFileSelector, 0, 0, selector, 0.0F, Kind::truth},
+     46, 0, 0, selector, 0.0F, Kind::truth},
     {"hostChunkFile", [](ServiceEffect& e) -> std::intptr_t { return e.hostChunkFile(data); },
-     hostReqChunkFile, 0, 0, data, 0.0F, Kind::truth},
+     48, 0, 0, data, 0.0F, Kind::truth},
     {"hostInputSpeakerLayout", [](ServiceEffect& e) { return fromPointer(e.hostInputSpeakerLayout()); },
-     hostReqInputSpeakerLayout, 0, 0, nullptr, 0.0F, Kind::pointer},
+     49, 0, 0, nullptr, 0.0F, Kind::pointer},
 };
 // clang-format on
 
@@ -285,26 +291,26 @@ TEST(FrameworkHostServicesTest, ParameterIsWrittenBeforeTheHostHearsOfIt) {
 TEST(FrameworkHostServicesTest, RefreshKeepsTheStoredValueUnlessTheAnswerIsPositive) {
     RecordingHost host;
     ServiceEffect effect(&RecordingHost::callback);
-    host.answers[hostReqSampleRate] = 48000;
-    host.answers[hostReqBlockSize] = 512;
+    host.answers[askSampleRate] = 48000;
+    host.answers[askBlockSize] = 512;
     EXPECT_EQ(effect.refreshSampleRate(), 48000.0F);
     EXPECT_EQ(effect.refreshBlockSize(), 512);
     for (const std::intptr_t answer : {0, -1}) {
-        host.answers[hostReqSampleRate] = answer;
-        host.answers[hostReqBlockSize] = answer;
+        host.answers[askSampleRate] = answer;
+        host.answers[askBlockSize] = answer;
         EXPECT_EQ(effect.refreshSampleRate(), 48000.0F);
         EXPECT_EQ(effect.refreshBlockSize(), 512);
     }
     EXPECT_EQ(effect.sampleRate(), 48000.0F);
     EXPECT_EQ(effect.blockSize(), 512);
     // The largest block size the stored field holds is taken, on every width of answer.
-    host.answers[hostReqBlockSize] = std::numeric_limits<std::int32_t>::max();
+    host.answers[askBlockSize] = std::numeric_limits<std::int32_t>::max();
     EXPECT_EQ(effect.refreshBlockSize(), std::numeric_limits<std::int32_t>::max());
-    host.answers[hostReqBlockSize] = 512;
+    host.answers[askBlockSize] = 512;
     EXPECT_EQ(effect.refreshBlockSize(), 512);
     if constexpr (sizeof(std::intptr_t) > sizeof(std::int32_t)) {
         // A 64-bit answer too wide for the block size leaves the stored one alone.
-        host.answers[hostReqBlockSize] = static_cast<std::intptr_t>(INT64_C(0x100000200));
+        host.answers[askBlockSize] = static_cast<std::intptr_t>(INT64_C(0x100000200));
         EXPECT_EQ(effect.refreshBlockSize(), 512);
     }
 
@@ -348,7 +354,7 @@ TEST(FrameworkHostServicesTest, ActivationAsksForEventsOnlyForInstrumentsAndMidi
     effect.supportsAnswer = 1;
     auto sent = activate(effect, host);
     ASSERT_EQ(sent.size(), 1U);
-    EXPECT_EQ(sent[0].request, hostReqWantEvents);
+    EXPECT_EQ(sent[0].request, wantEvents);
     EXPECT_EQ(sent[0].index, 0);
     EXPECT_EQ(sent[0].value, 1);
     EXPECT_EQ(sent[0].ptr, nullptr);
@@ -360,7 +366,7 @@ TEST(FrameworkHostServicesTest, ActivationAsksForEventsOnlyForInstrumentsAndMidi
     effect.declareInstrument(true);
     sent = activate(effect, host);
     ASSERT_EQ(sent.size(), 1U);
-    EXPECT_EQ(sent[0].request, hostReqWantEvents);
+    EXPECT_EQ(sent[0].request, wantEvents);
     EXPECT_EQ(sent[0].value, 1);
     EXPECT_TRUE(effect.questions.empty());
 

@@ -1,6 +1,6 @@
 // Speaker layouts: exact block sizes, zeroing, the name cut at 63 characters, verbatim
-// copies, refused counts and memory exhaustion that keep the slot's layout, and the source
-// that is the slot's own layout.
+// copies, refused counts that keep the slot's layout, memory exhaustion that empties the
+// slot, and the source that is the slot's own layout.
 // Run under AddressSanitizer, fresh blocks are filled with junk, so the zeroing is real.
 #include <gtest/gtest.h>
 
@@ -191,7 +191,7 @@ TEST(SpeakerLayoutTest, AllocationGivesOneZeroedBlockOfExactSize) {
     EXPECT_FALSE(effect.allocSpeakerLayout(nullptr, 1));
 }
 
-TEST(SpeakerLayoutTest, RefusedCountsAndExhaustionLeaveTheSlotAsItWas) {
+TEST(SpeakerLayoutTest, RefusedCountsKeepTheSlotsLayoutAndExhaustionEmptiesTheSlot) {
     LayoutEffect effect;
     SpeakerLayout* slot = nullptr;
     ASSERT_TRUE(effect.allocSpeakerLayout(&slot, 1));
@@ -217,23 +217,33 @@ TEST(SpeakerLayoutTest, RefusedCountsAndExhaustionLeaveTheSlotAsItWas) {
     EXPECT_FALSE(effect.allocSpeakerLayout(&empty, -1));
     EXPECT_EQ(empty, nullptr);
 
-    // The largest count: too large for a 32-bit size type, too large for the heap on 64 bits.
+    // The largest count: too large for a 32-bit size type (refused, the layout kept), too
+    // large for the heap on 64 bits (an acceptable count: the old layout is released).
     if (!allocationsWatched()) {
         effect.freeSpeakerLayout(&slot);
         GTEST_SKIP() << "another allocator is in use; heap exhaustion cannot be staged";
     }
     allocations() = {};
     EXPECT_FALSE(effect.allocSpeakerLayout(&slot, std::numeric_limits<std::int32_t>::max()));
-    expectUnchanged();
-    EXPECT_EQ(allocations().count, sizeof(std::size_t) > 4 ? 1 : 0);
+    if (sizeof(std::size_t) > 4) {
+        EXPECT_EQ(slot, nullptr) << "an acceptable count that got no memory left the old layout in the slot";
+        EXPECT_EQ(allocations().count, 1);
+        ASSERT_TRUE(effect.allocSpeakerLayout(&slot, 1));
+    } else {
+        expectUnchanged();
+        EXPECT_EQ(allocations().count, 0);
+    }
 
-    // An exhausted heap answers false and keeps the layout the slot had.
+    // An exhausted heap answers false and leaves the slot empty, its layout released.
     allocations() = {};
     allocations().failNext = true;
     EXPECT_FALSE(effect.allocSpeakerLayout(&slot, 3));
-    expectUnchanged();
+    EXPECT_EQ(slot, nullptr) << "an acceptable count that got no memory left the old layout in the slot";
     EXPECT_EQ(allocations().count, 1);
-    effect.freeSpeakerLayout(&slot);
+    // An empty slot given an acceptable count and no memory stays empty.
+    allocations().failNext = true;
+    EXPECT_FALSE(effect.allocSpeakerLayout(&slot, 2));
+    EXPECT_EQ(slot, nullptr);
 }
 
 TEST(SpeakerLayoutTest, CopyCutsTheNameAndCopiesEverythingElseVerbatim) {

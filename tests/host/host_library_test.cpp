@@ -63,10 +63,13 @@ void writeInput(const std::string& path) {
     writer.finish();
 }
 
-// The ramp value for the block starting at `position`, worked out here independently.
+// The ramp value for the step starting at `position`: `from` at the first frame, `to` at the
+// last, in a straight line, rounded once to float. Worked out in long double, multiplying
+// before dividing; ParamSettingTest pins the render's own ramp to literal values.
 float ramp(float from, float to, std::int64_t position) {
-    const double t = std::min(1.0, static_cast<double>(position) / static_cast<double>(inputFrames - 1));
-    return static_cast<float>(from + (static_cast<double>(to) - from) * t);
+    const long double last = inputFrames - 1;
+    const long double at = std::min<long double>(static_cast<long double>(position), last);
+    return static_cast<float>(from + (static_cast<long double>(to) - from) * at / last);
 }
 
 // The input processed by the effect directly through its record, block by block, with the
@@ -239,6 +242,17 @@ TEST(ParamSettingTest, NamesByTitleOrIndexAndRefusesWhatItCannotUse) {
     EXPECT_EQ(ramp.valueAt(50, 101), 0.5F);
     EXPECT_EQ(ramp.valueAt(100, 101), 1.0F);
     EXPECT_EQ(ramp.valueAt(500, 101), 1.0F);
+    // The render's ramps, pinned as numbers: 0.1 to 0.9 and 1 to 0.25 over 10,007 frames.
+    const ParamSetting balance = parseParamSetting("Tavenor=0.1:0.9", true, instance);
+    EXPECT_EQ(balance.valueAt(0, 10007), 0x1.99999ap-4F);   // 0.1
+    EXPECT_EQ(balance.valueAt(64, 10007), 0x1.ae8f18p-4F);  // 0.105116934
+    EXPECT_EQ(balance.valueAt(5003, 10007), 0.5F);
+    EXPECT_EQ(balance.valueAt(5056, 10007), 0x1.022b6ap-1F);   // 0.504237473
+    EXPECT_EQ(balance.valueAt(10006, 10007), 0x1.ccccccp-1F);  // 0.9
+    EXPECT_EQ(balance.valueAt(20000, 10007), 0x1.ccccccp-1F);
+    const ParamSetting amplitude = parseParamSetting("5=1:0.25", true, instance);
+    EXPECT_EQ(amplitude.valueAt(64, 10007), 0x1.fd8b3cp-1F);    // 0.995202899
+    EXPECT_EQ(amplitude.valueAt(3333, 10007), 0x1.8016ecp-1F);  // 0.75017488
 
     EXPECT_EQ(parseParamSetting("0000006=1", false, instance).index, 6);
 
@@ -250,6 +264,7 @@ TEST(ParamSettingTest, NamesByTitleOrIndexAndRefusesWhatItCannotUse) {
     EXPECT_THROW(parseParamSetting("LDur=0:2", true, instance), UsageError);
     try {
         parseParamSetting("LDur=1e40", false, instance);
+        ADD_FAILURE() << "LDur=1e40 was taken";
     } catch (const UsageError& error) {
         EXPECT_NE(std::string(error.what()).find("out of range"), std::string::npos) << error.what();
     }

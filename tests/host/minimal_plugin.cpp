@@ -54,6 +54,14 @@ MinimalEffect* owner(EffectRecord* record) {
     return reinterpret_cast<MinimalEffect*>(record);
 }
 
+// Writes through a null pointer: the crash a host must survive. Left out of the undefined-
+// behaviour sanitizer, which would otherwise end the process with its report first.
+__attribute__((no_sanitize("undefined"))) void crash() {
+    static int* volatile nowhere = nullptr;
+    // cppcheck-suppress nullPointer ; the crash is this test plug-in's fault on purpose
+    *nowhere = 1;
+}
+
 void copyText(void* ptr, const char* text) {
     if (ptr != nullptr) {
         std::strcpy(static_cast<char*>(ptr), text);
@@ -227,9 +235,7 @@ std::intptr_t dispatch(EffectRecord* record, std::int32_t request, std::int32_t 
         return 2400;
     case reqVendorCall:
         if (effect->faults.crashesOnVendorCall) {
-            static int* volatile nowhere = nullptr;
-            // cppcheck-suppress nullPointer ; the crash is this test plug-in's fault on purpose
-            *nowhere = 1;
+            crash();
         }
         return 0;
     default:

@@ -123,9 +123,7 @@ bool displayAvailable() {
 std::intptr_t editorRequest(MinimalEffect& effect, std::int32_t request, void* ptr) {
     if (effect.quirks.editorNeedsDisplay && !displayAvailable()) {
         std::fprintf(stderr, "minimal: the window toolkit could not open a display\n");
-        static int* volatile nowhere = nullptr;
-        // cppcheck-suppress nullPointer ; the crash is this test plug-in's behaviour on purpose
-        *nowhere = 1;
+        crash();
     }
     if (request == reqEditorBounds && ptr != nullptr) {
         *static_cast<EditorRect**>(ptr) = &effect.editorRect;
@@ -154,9 +152,7 @@ std::intptr_t dispatch(EffectRecord* record, std::int32_t request, std::int32_t 
     case reqEditorClose:
     case reqEditorIdle:
         if (effect->faults.editorCrashesOnClose && request == reqEditorClose) {
-            static int* volatile nowhere = nullptr;
-            // cppcheck-suppress nullPointer ; the crash is this test plug-in's fault on purpose
-            *nowhere = 1;
+            crash();
         }
         return effect->quirks.editorNeedsDisplay || effect->faults.editorCrashesOnClose
                    ? editorRequest(*effect, request, ptr)

@@ -330,7 +330,7 @@ void process(EffectRecord* record, Sample** inputs, Sample** outputs, std::int32
             if (effect->quirks.noise) {
                 out += static_cast<Sample>(1.0e-3 * nextNoise(*effect));
             }
-            if (effect->quirks.rareSubnormals && c == 0 && in != Sample{0} && (effect->frames + k) % 40000 == 20000) {
+            if (effect->quirks.rareSubnormals && c == 0 && in != Sample{0} && (effect->frames + k) % 4000 == 2000) {
                 out = std::numeric_limits<Sample>::denorm_min() * 6;
             }
             outputs[c][k] = out;

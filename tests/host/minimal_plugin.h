@@ -37,7 +37,7 @@ struct Quirks {
     bool linkedParams = false;           // a write to parameter 3 also sets parameter 2
     bool growingChunk = false;           // a chunk saved after a load gains a default element (" x=0")
     bool noise = false;                  // adds faint noise, different in every effect
-    bool rareSubnormals = false;         // one subnormal output sample every 40,000 frames of live signal
+    bool rareSubnormals = false;         // one subnormal output sample every 4,000 frames of live signal
     bool allocatesOnFirstBlock = false;  // the first process call after an activation allocates, once
     bool editorNeedsDisplay = false;     // an editor that crashes on its size request without a display
 

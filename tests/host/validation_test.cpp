@@ -343,7 +343,13 @@ TEST(ThirdPartyTest, ZamPluginsGetFairVerdicts) {
     if (!std::filesystem::exists(folder / "ZamComp-vst.so")) {
         GTEST_SKIP() << "zam-plugins is not installed (apt-get install zam-plugins): no third-party plug-ins to try";
     }
-    // They are built for the machine itself: a 32-bit or Windows build of this tool cannot load them.
+#ifdef _WIN32
+    // Not even probed: Wine hands a .so to the system's loader, whose initialisers (zam-plugins
+    // set the processor to flush subnormal numbers) run in this process before the load fails,
+    // and would change what later tests in it see.
+    GTEST_SKIP() << "a Windows build cannot load zam-plugins' libraries";
+#endif
+    // They are built for the machine itself: a 32-bit build of this tool cannot load them.
     const PluginLibrary probe((folder / "ZamComp-vst.so").string());
     if (!probe.loaded()) {
         GTEST_SKIP() << "this build cannot load zam-plugins' libraries: " << probe.error();

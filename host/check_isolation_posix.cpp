@@ -73,9 +73,7 @@ void send(char tag, const std::string& text) {
     if (getppid() != parent) {
         _exit(1);  // the tool ended before this child could ask to end with it
     }
-    std::signal(SIGINT, SIG_IGN);
-    std::signal(SIGTERM, SIG_IGN);
-    std::signal(SIGHUP, SIG_IGN);
+    ignoreInterruptions();
     if (output == PluginOutput::captured) {
         dup2(outputChannel, 1);
         dup2(outputChannel, 2);

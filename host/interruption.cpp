@@ -27,14 +27,31 @@ void catchSignal(int signal) {
 #endif
 }
 
+// The signals whose default action ends the process, and which the tool turns into an
+// orderly interruption.
+constexpr int interruptions[] = {
+    SIGINT, SIGTERM,
+#if !defined(_WIN32)
+    SIGHUP, SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM,
+#endif
+};
+
 }  // namespace
 
 void catchInterruptions() {
-    catchSignal(SIGINT);
-    catchSignal(SIGTERM);
+    for (const int signal : interruptions) {
+        catchSignal(signal);
+    }
 #if !defined(_WIN32)
-    catchSignal(SIGHUP);
+    std::signal(SIGPIPE, SIG_IGN);
+    std::signal(SIGXFSZ, SIG_IGN);
 #endif
+}
+
+void ignoreInterruptions() {
+    for (const int signal : interruptions) {
+        std::signal(signal, SIG_IGN);
+    }
 }
 
 int pendingInterruption() {
@@ -50,6 +67,14 @@ const char* interruptionName(int signal) {
 #if !defined(_WIN32)
     case SIGHUP:
         return "SIGHUP";
+    case SIGQUIT:
+        return "SIGQUIT";
+    case SIGUSR1:
+        return "SIGUSR1";
+    case SIGUSR2:
+        return "SIGUSR2";
+    case SIGALRM:
+        return "SIGALRM";
 #endif
     default:
         return "a signal";

@@ -5,9 +5,17 @@
 
 namespace quorvel::host {
 
-// Main thread, once at start: SIGINT, SIGTERM and (where it exists) SIGHUP set a flag instead
-// of ending the tool. runIsolated() ends its child and answers interruptedBy on one.
+// Main thread, once at start: every signal that would end the tool (SIGINT, SIGTERM and, where
+// they exist, SIGHUP, SIGQUIT, SIGUSR1, SIGUSR2 and SIGALRM) sets a flag instead, so that the
+// tool can remove its temporary files and exit 1. runIsolated() ends its child and answers
+// interruptedBy on one. A broken pipe and a file-size limit (SIGPIPE, SIGXFSZ) are ignored: the
+// write then fails with an error the tool reports as its own.
 void catchInterruptions();
+
+// The supervised child, once at start: the same signals are ignored there, since a signal to
+// the whole process group (a Ctrl-C at a terminal) is the tool's to judge, not a fault of the
+// plug-in's process.
+void ignoreInterruptions();
 
 // The signal caught so far, or 0. Any thread; safe to poll often.
 int pendingInterruption();

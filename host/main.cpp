@@ -2,9 +2,11 @@
 // validates or benchmarks it. Usage errors exit 2, failures 1; either is told in one line.
 #include <CLI/CLI.hpp>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <iostream>
 #include <string>
 #include <vector>
 
@@ -92,10 +94,22 @@ int run(int argc, char** argv) {
 }  // namespace quorvel::host
 
 int main(int argc, char** argv) {
+    int status = quorvel::host::exitFailure;
     try {
-        return quorvel::host::run(argc, argv);
+        status = quorvel::host::run(argc, argv);
     } catch (...) {
         std::fprintf(stderr, "quorvel-host: an unexpected error ended the run\n");
+    }
+    // What a command prints is its result (a JSON report, a table): a standard output that
+    // could not take all of it (a full disk, a closed pipe) fails the run instead of leaving a
+    // cut-off report behind an exit status of 0.
+    std::cout.flush();
+    const bool flushed = std::fflush(stdout) == 0;
+    const int error = errno;
+    if (status == 0 && (!flushed || std::ferror(stdout) != 0 || !std::cout)) {
+        std::fprintf(stderr, "quorvel-host: cannot write the standard output: %s\n",
+                     flushed ? "a write failed" : std::strerror(error));
         return quorvel::host::exitFailure;
     }
+    return status;
 }

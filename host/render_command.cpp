@@ -3,8 +3,10 @@
 // targets and renamed over them only when everything succeeded.
 #include <nlohmann/json.hpp>
 
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <map>
 #include <memory>
 #include <optional>
@@ -185,9 +187,8 @@ int runRender(const RenderOptions& options) {
                         "' was left as it was");
     }
     // What the summary says is read back from the file as written.
-    StoredAudio stored;
-    std::vector<OutputSet::Check> checks{[&](const std::string& path) {
-        stored = measureSoundFile(path);
+    const StoredAudio stored = measureSoundFile(audioPath);
+    std::vector<OutputSet::Check> checks{[&](const std::string& /*path*/) {
         if (stored.frames != frames) {
             return "it holds " + std::to_string(stored.frames) + " of " + std::to_string(frames) + " frames";
         }
@@ -197,8 +198,10 @@ int runRender(const RenderOptions& options) {
         const PictureFormat format = pictureFormatFor(options.plot);
         checks.emplace_back([format](const std::string& path) { return pictureFileProblem(path, format); });
     }
-    outputs.commit(checks);
 
+    // The summary is delivered before the outputs are put in place: a standard output that
+    // cannot take it (a closed pipe, a full disk) fails the render with every file as it was,
+    // so that exit status 0 always means both the outputs and the summary arrived.
     const int rate = result["rate"].get<int>();
     std::printf("Rendered %lld frames (%.2f s at %d Hz, %s) of %s through %s to %s\n", static_cast<long long>(frames),
                 static_cast<double>(frames) / rate, rate, result["stored"].get<std::string>().c_str(),
@@ -213,6 +216,12 @@ int runRender(const RenderOptions& options) {
     if (plot) {
         std::printf("Plotted the waveforms to %s\n", printableText(options.plot).c_str());
     }
+    if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
+        const int error = errno;
+        throw HostError(std::string("cannot write the summary to the standard output: ") + std::strerror(error) +
+                        "; '" + options.output + "' was left as it was");
+    }
+    outputs.commit(checks);
     return 0;
 }
 

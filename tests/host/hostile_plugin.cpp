@@ -54,7 +54,7 @@ Misdeed misdeedNamed(const std::string& what) {
            : what == "abort" ? Misdeed::abort
            : what == "hang"  ? Misdeed::hang
            : what == "throw" ? Misdeed::raise
-           // Windows only: the process ended through the system, no C runtime involved.
+           // The process ended through the system, no C runtime involved (elsewhere exit(5)).
            : what == "exitprocess"      ? Misdeed::exitProcess
            : what == "terminateprocess" ? Misdeed::terminateProcess
                                         : Misdeed::none;

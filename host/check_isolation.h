@@ -42,8 +42,8 @@ inline constexpr std::size_t maxCapturedOutput = std::size_t{64} * 1024;
 // Supervised work described as data: `unit` says what to do ("load", a check and its seed, the
 // temporary paths to render into) and the work's function does it. A worker process of the
 // tool is handed the unit alone and runs its own copy of the same function (see
-// WorkerProcesses below), so the function must depend on nothing but the parsed command line
-// and the unit.
+// takeWorkerArguments() below), so the function must depend on nothing but the parsed command
+// line and the unit.
 using SupervisedWork = std::function<std::string(const std::string& unit)>;
 
 // Main thread. Runs `work(unit)` supervised and answers its outcome. On POSIX builds (not under
@@ -52,12 +52,13 @@ using SupervisedWork = std::function<std::string(const std::string& unit)>;
 // runs out or the tool is interrupted (the child itself ignores SIGINT, SIGTERM and SIGHUP,
 // which a terminal sends to the whole process group, and ends when the tool ends). A
 // PluginException escaping the work is the plug-in's; any other exception is the host's.
-// On Windows, in the tool (after useWorkerProcesses()), the unit goes to a worker process: the
-// tool's own program started again, which runs its command's work for each unit it is sent,
-// and is started anew after a fault. Elsewhere on Windows (the tests' own programs) the work
-// runs in this process: a crash, exit(), abort() or a limit running out ends the process with
-// status 1, after one line on the error stream naming `label`, what happened and the last
-// progress note, and after removing every registered temporary file.
+// On Windows, in the tool (its main() called takeWorkerArguments()), the unit goes to a worker
+// process: the tool's own program started again, which runs its command's work for each unit
+// it is sent, and is started anew after a fault; the worker is ended before this answers,
+// except after a completed unit whose output is captured (validate's next check reuses it). Elsewhere on Windows (the
+// tests' own programs) the work runs in this process: a crash, exit(), abort() or a limit running out ends the process
+// with status 1, after one line on the error stream naming `label`, what happened and the last progress note, and after
+// removing every registered temporary file.
 IsolatedOutcome runIsolated(const SupervisedWork& work, const std::string& unit, const std::string& label,
                             const IsolationLimits& limits, PluginOutput output);
 

@@ -48,6 +48,9 @@ constexpr DWORD retireMilliseconds = 5000;
 // The pipes' buffers: a plug-in printing much does not wait on the tool at every line.
 constexpr DWORD pipeBytes = 64 * 1024;
 
+// How many times starting a worker is tried.
+constexpr int startAttempts = 4;
+
 bool toolStartsWorkers = false;
 
 // ---- Both sides: messages are a 32-bit length and the bytes. A reply's first byte is its
@@ -267,8 +270,17 @@ std::string start(Worker& worker, PluginOutput output) {
     startup.hStdOutput = outputEnd;
     startup.hStdError = outputEnd;
     PROCESS_INFORMATION started{};
-    if (CreateProcessW(program, line.data(), nullptr, nullptr, TRUE, CREATE_SUSPENDED, nullptr, nullptr, &startup,
-                       &started) == 0) {
+    // A start can fail for a moment on a busy machine (Wine has answered ERROR_INTERNAL_ERROR
+    // about once in a few hundred starts): it is tried again before the tool gives up.
+    bool created = false;
+    for (int attempt = 0; attempt < startAttempts && !created; ++attempt) {
+        if (attempt > 0) {
+            Sleep(static_cast<DWORD>(100 * attempt));
+        }
+        created = CreateProcessW(program, line.data(), nullptr, nullptr, TRUE, CREATE_SUSPENDED, nullptr, nullptr,
+                                 &startup, &started) != 0;
+    }
+    if (!created) {
         const std::string why = lastError("cannot start a worker process");
         closeEnds();
         retire(worker);

@@ -94,6 +94,7 @@ protected:
         fs::create_directories(dir_);
         fs::copy_file(HOSTILE_FILE, dir_ / "plug.so");
         std::vector<float> samples(2 * 4800, 0.25F);
+        std::ofstream(dir_ / "in.wav", std::ios::binary).flush();  // the writer opens, never creates
         quorvel::host::SoundFileWriter writer((dir_ / "in.wav").string(), 2, 48000,
                                               quorvel::host::SampleEncoding::float32);
         writer.write(samples.data(), 4800);

@@ -11,33 +11,38 @@
 
 namespace quorvel::host {
 
-int runBench(const BenchOptions& options) {
-    const std::string report = runSupervised(
-        [&options]() {
-            SupervisedLibrary library(options.plugin);
-            PluginInstance instance(library.entry());
-            instance.noteRequests(true);
-            instance.open();
-            const std::vector<ParamSetting> params = parseParamSettings(options.sets, {}, instance);
-            const Precision precision = options.precision == 64 ? Precision::float64 : Precision::float32;
-            prepareForProcessing(instance, options.sampleRate, options.blockSize, precision);
-            const Throughput result =
-                measureThroughput(instance, precision, options.blockSize, options.sampleRate, params, options.seconds);
-            const std::string effect = printableText(instance.effectName().text);
-            instance.close();
+namespace {
 
-            char text[1024];
-            std::snprintf(text, sizeof text,
-                          "%s: %d-bit samples, blocks of %d frames at %.0f Hz\n"
-                          "frames/s          %.0f\n"
-                          "real-time factor  %.1f\n"
-                          "(%lld frames in %.3f s)\n",
-                          effect.c_str(), options.precision, options.blockSize, static_cast<double>(options.sampleRate),
-                          result.framesPerSecond, result.realTimeFactor, static_cast<long long>(result.frames),
-                          result.seconds);
-            return std::string(text);
-        },
-        "bench", options.timeoutSeconds);
+// The supervised part: measures the plug-in and answers the report.
+std::string benchSupervised(const BenchOptions& options, const std::string& /*unit*/) {
+    SupervisedLibrary library(options.plugin);
+    PluginInstance instance(library.entry());
+    instance.noteRequests(true);
+    instance.open();
+    const std::vector<ParamSetting> params = parseParamSettings(options.sets, {}, instance);
+    const Precision precision = options.precision == 64 ? Precision::float64 : Precision::float32;
+    prepareForProcessing(instance, options.sampleRate, options.blockSize, precision);
+    const Throughput result =
+        measureThroughput(instance, precision, options.blockSize, options.sampleRate, params, options.seconds);
+    const std::string effect = printableText(instance.effectName().text);
+    instance.close();
+
+    char text[1024];
+    std::snprintf(text, sizeof text,
+                  "%s: %d-bit samples, blocks of %d frames at %.0f Hz\n"
+                  "frames/s          %.0f\n"
+                  "real-time factor  %.1f\n"
+                  "(%lld frames in %.3f s)\n",
+                  effect.c_str(), options.precision, options.blockSize, static_cast<double>(options.sampleRate),
+                  result.framesPerSecond, result.realTimeFactor, static_cast<long long>(result.frames), result.seconds);
+    return std::string(text);
+}
+
+}  // namespace
+
+int runBench(const BenchOptions& options) {
+    const SupervisedWork work = [&options](const std::string& unit) { return benchSupervised(options, unit); };
+    const std::string report = runSupervised(work, {}, "bench", options.timeoutSeconds);
     std::fputs(report.c_str(), stdout);
     return 0;
 }
@@ -55,7 +60,8 @@ Subcommand addBenchCommand(CLI::App& app) {
         ->check(finiteRange(0.0, 3600.0))
         ->capture_default_str();
     addTimeoutOption(*command, options->timeoutSeconds);
-    return {command, [options]() { return runBench(*options); }};
+    return {command, [options]() { return runBench(*options); },
+            supervisedWork([options](const std::string& unit) { return benchSupervised(*options, unit); })};
 }
 
 }  // namespace quorvel::host

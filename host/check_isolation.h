@@ -39,17 +39,43 @@ struct IsolatedOutcome {
 // Captured output beyond this many bytes is counted in lines but not kept.
 inline constexpr std::size_t maxCapturedOutput = std::size_t{64} * 1024;
 
-// Main thread. Runs `work` supervised and answers its outcome. On POSIX builds (not under
+// Supervised work described as data: `unit` says what to do ("load", a check and its seed, the
+// temporary paths to render into) and the work's function does it. A worker process of the
+// tool is handed the unit alone and runs its own copy of the same function (see
+// takeWorkerArguments() below), so the function must depend on nothing but the parsed command
+// line and the unit.
+using SupervisedWork = std::function<std::string(const std::string& unit)>;
+
+// Main thread. Runs `work(unit)` supervised and answers its outcome. On POSIX builds (not under
 // ThreadSanitizer, which cannot start threads in a forked child) the work runs in a forked
 // child: a crash, exit(), abort() or hang ends only the child, which is killed when a limit
 // runs out or the tool is interrupted (the child itself ignores SIGINT, SIGTERM and SIGHUP,
 // which a terminal sends to the whole process group, and ends when the tool ends). A
-// PluginException escaping the work is the plug-in's; any other exception is the host's. On Windows the work runs in
-// this process and the output still goes where `output` says; a crash, exit(), abort() or a limit running out ends the
-// tool with status 1, after one line on the error stream naming `label`, what happened and the last progress note, and
-// after removing every registered temporary file.
+// PluginException escaping the work is the plug-in's; any other exception is the host's.
+// On Windows, in the tool (its main() called takeWorkerArguments()), the unit goes to a worker
+// process: the tool's own program started again, which runs its command's work for each unit
+// it is sent, and is started anew after a fault; the worker is ended before this answers,
+// except after a completed unit whose output is captured (validate's next check reuses it). Elsewhere on Windows (the
+// tests' own programs) the work runs in this process: a crash, exit(), abort() or a limit running out ends the process
+// with status 1, after one line on the error stream naming `label`, what happened and the last progress note, and after
+// removing every registered temporary file.
+IsolatedOutcome runIsolated(const SupervisedWork& work, const std::string& unit, const std::string& label,
+                            const IsolationLimits& limits, PluginOutput output);
+
+// The same for work that needs no unit (it runs in this process where no fork exists).
 IsolatedOutcome runIsolated(const std::function<std::string()>& work, const std::string& label,
                             const IsolationLimits& limits, PluginOutput output);
+
+// Main thread, first thing in the tool's main(). When this process is a worker started by
+// runIsolated() (its first argument the worker marker), takes the worker's arguments off the
+// command line, leaving the tool's own, and answers true; the caller then parses the command
+// line as usual and calls serveAsWorker() with the parsed command's work. Otherwise answers
+// false and lets runIsolated() start workers from this program (where it uses them).
+bool takeWorkerArguments(int& argc, char** argv);
+
+// Main thread, in a worker. Runs `work` for each unit the tool sends, sending back its answer,
+// until the tool closes the channel; answers the process exit status.
+int serveAsWorker(const SupervisedWork& work);
 
 // Whether runIsolated() survives a crash of the work on this platform.
 bool isolationSurvivesCrashes();

@@ -156,6 +156,20 @@ bool isolationSurvivesCrashes() {
     return forkWork;
 }
 
+// Every unit runs in a child forked from the tool itself: no worker program is ever started.
+bool takeWorkerArguments(int& /*argc*/, char** /*argv*/) {
+    return false;
+}
+
+int serveAsWorker(const SupervisedWork& /*work*/) {
+    return 1;
+}
+
+IsolatedOutcome runIsolated(const SupervisedWork& work, const std::string& unit, const std::string& label,
+                            const IsolationLimits& limits, PluginOutput output) {
+    return runIsolated([&work, &unit] { return work(unit); }, label, limits, output);
+}
+
 void noteCheckProgress(const std::string& where) {
     if (reportChannel >= 0) {
         send('N', where);

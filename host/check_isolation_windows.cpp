@@ -12,11 +12,13 @@
 #include "host/check_isolation.h"
 #include "host/output_capture.h"
 #include "host/plugin_call.h"
+#include "host/worker_process.h"
 
-// Windows has no fork: the work runs in the tool's own process. Whatever the plug-in does to
-// that process (a crash, exit(), abort(), a call that never returns) therefore ends the tool,
-// but never silently: one line says what happened and where, the tool's temporary files are
-// removed, and the tool ends with status 1.
+// Windows has no fork. In the tool, work goes to a worker process (worker_process.h). Where no
+// worker can be had (the tests' own programs), the work runs in this process: whatever the
+// plug-in does to it (a crash, exit(), abort(), a call that never returns) then ends the
+// process, but never silently: one line says what happened and where, the registered
+// temporary files are removed, and the process ends with status 1.
 namespace quorvel::host {
 
 namespace {
@@ -150,7 +152,23 @@ struct Watchdog {
 }  // namespace
 
 bool isolationSurvivesCrashes() {
-    return false;
+    return worker::enabled();
+}
+
+bool takeWorkerArguments(int& argc, char** argv) {
+    return worker::takeArguments(argc, argv);
+}
+
+int serveAsWorker(const SupervisedWork& work) {
+    return worker::serve(work);
+}
+
+IsolatedOutcome runIsolated(const SupervisedWork& work, const std::string& unit, const std::string& label,
+                            const IsolationLimits& limits, PluginOutput output) {
+    if (worker::enabled()) {
+        return worker::run(unit, limits, output);
+    }
+    return runIsolated([&work, &unit] { return work(unit); }, label, limits, output);
 }
 
 void registerTemporaryFile(const std::string& path) {
@@ -163,6 +181,9 @@ void forgetTemporaryFile(const std::string& path) {
 }
 
 void noteCheckProgress(const std::string& where) {
+    if (worker::note(where)) {
+        return;
+    }
     Progress& shared = progress();
     EnterCriticalSection(&shared.lock);
     shared.note = where;

@@ -9,12 +9,17 @@
 #include <string>
 #include <vector>
 
+#include "host/check_isolation.h"
+
 namespace quorvel::host {
 
-// One subcommand of quorvel-host: the CLI11 subcommand it registered and what runs it (answers the exit code).
+// One subcommand of quorvel-host: the CLI11 subcommand it registered, what runs it (answers the
+// exit code) and the supervised work it hands to runIsolated(), which a worker process of the
+// command serves (empty for a command with none).
 struct Subcommand {
     CLI::App* command = nullptr;
     std::function<int()> run;
+    SupervisedWork work;
 };
 Subcommand addInfoCommand(CLI::App& app);      // host/info_command.cpp
 Subcommand addRenderCommand(CLI::App& app);    // host/render_command.cpp

@@ -99,25 +99,27 @@ std::string textReport(const std::string& path, const PluginInfo& info) {
 // their control characters escaped, so it cannot occur in them.
 constexpr char reportStart = '\x1d';
 
+// The supervised part: loads the plug-in and answers its warnings, reportStart and the report.
+std::string describeSupervised(const InfoOptions& options, const std::string& /*unit*/) {
+    SupervisedLibrary library(options.plugin);
+    PluginInstance instance(library.entry());
+    instance.noteRequests(true);
+    instance.open();
+    const PluginInfo info = describePlugin(instance);
+    instance.close();
+    std::string warnings;
+    for (const std::string& problem : info.problems) {
+        warnings += printableText(problem) + "\n";
+    }
+    return warnings + reportStart +
+           (options.json ? jsonReport(options.plugin, info) : textReport(options.plugin, info));
+}
+
 }  // namespace
 
 int runInfo(const InfoOptions& options) {
-    const std::string reply = runSupervised(
-        [&options]() {
-            SupervisedLibrary library(options.plugin);
-            PluginInstance instance(library.entry());
-            instance.noteRequests(true);
-            instance.open();
-            const PluginInfo info = describePlugin(instance);
-            instance.close();
-            std::string warnings;
-            for (const std::string& problem : info.problems) {
-                warnings += printableText(problem) + "\n";
-            }
-            return warnings + reportStart +
-                   (options.json ? jsonReport(options.plugin, info) : textReport(options.plugin, info));
-        },
-        "info", options.timeoutSeconds);
+    const SupervisedWork work = [&options](const std::string& unit) { return describeSupervised(options, unit); };
+    const std::string reply = runSupervised(work, {}, "info", options.timeoutSeconds);
     const std::size_t split = reply.find(reportStart);
     std::fputs(reply.c_str() + split + 1, stdout);
     for (std::size_t start = 0; start < split;) {
@@ -135,7 +137,8 @@ Subcommand addInfoCommand(CLI::App& app) {
     addPluginOption(*command, options->plugin);
     command->add_flag("--json", options->json, "Print JSON instead of a report");
     addTimeoutOption(*command, options->timeoutSeconds);
-    return {command, [options]() { return runInfo(*options); }};
+    return {command, [options]() { return runInfo(*options); },
+            supervisedWork([options](const std::string& unit) { return describeSupervised(*options, unit); })};
 }
 
 }  // namespace quorvel::host

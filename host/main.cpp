@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "host/check_isolation.h"
 #include "host/command_options.h"
 #include "host/commands.h"
 #include "host/interruption.h"
@@ -38,7 +39,7 @@ std::string commandList(const std::vector<Subcommand>& commands) {
     return list;
 }
 
-int run(int argc, char** argv) {
+int run(int argc, char** argv, bool worker) {
     // A signal ends the supervised work and lets the command remove its temporary files.
     catchInterruptions();
     CLI::App app{"Loads a plug-in of the Quorvel binary interface and inspects, renders, validates or benchmarks it.",
@@ -76,6 +77,9 @@ int run(int argc, char** argv) {
             continue;
         }
         const std::string name = command.command->get_name();
+        if (worker) {
+            return serveAsWorker(command.work);
+        }
         try {
             return command.run();
         } catch (const UsageError& error) {
@@ -96,7 +100,10 @@ int run(int argc, char** argv) {
 int main(int argc, char** argv) {
     int status = quorvel::host::exitFailure;
     try {
-        status = quorvel::host::run(argc, argv);
+        // A worker process started by the tool itself (where no fork exists) takes its own
+        // arguments off first and then parses the tool's command line like the tool did.
+        const bool worker = quorvel::host::takeWorkerArguments(argc, argv);
+        status = quorvel::host::run(argc, argv, worker);
     } catch (...) {
         std::fprintf(stderr, "quorvel-host: an unexpected error ended the run\n");
     }

@@ -132,6 +132,20 @@ std::string renderFiles(const RenderOptions& options, const std::string& audioPa
         .dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }
 
+// The unit of the supervised work: the temporary paths of the audio and the picture (empty
+// without --plot), apart by a zero byte, which no path holds.
+std::string renderUnit(const std::string& audioPath, const std::string& plotPath) {
+    return audioPath + '\0' + plotPath;
+}
+
+std::string renderSupervised(const RenderOptions& options, const std::string& unit) {
+    const std::size_t split = unit.find('\0');
+    if (split == std::string::npos) {
+        throw HostError("the render was handed no output paths");
+    }
+    return renderFiles(options, unit.substr(0, split), unit.substr(split + 1));
+}
+
 void warn(const std::string& text) {
     std::fprintf(stderr, "quorvel-host render: warning: %s\n", text.c_str());
 }
@@ -139,6 +153,7 @@ void warn(const std::string& text) {
 }  // namespace
 
 int runRender(const RenderOptions& options) {
+    const SupervisedWork work = [&options](const std::string& unit) { return renderSupervised(options, unit); };
     checkPaths(options);
     // Every file the render writes goes through this one set: created as temporary files now,
     // before the plug-in runs, put in place together at the end or not at all.
@@ -150,8 +165,8 @@ int runRender(const RenderOptions& options) {
     }
     const std::string audioPath = outputs.temporaryPath(audio);
     const std::string plotPath = plot ? outputs.temporaryPath(*plot) : std::string();
-    const nlohmann::json result = nlohmann::json::parse(
-        runSupervised([&]() { return renderFiles(options, audioPath, plotPath); }, "render", options.timeoutSeconds));
+    const nlohmann::json result =
+        nlohmann::json::parse(runSupervised(work, renderUnit(audioPath, plotPath), "render", options.timeoutSeconds));
 
     for (const auto& note : result["notes"]) {
         std::fprintf(stderr, "quorvel-host render: note: %s\n", note.get<std::string>().c_str());
@@ -251,7 +266,8 @@ Subcommand addRenderCommand(CLI::App& app) {
         ->check(finiteRange(0.0, 3600.0));
     command->add_flag("--strict", options->strict, "Fail (and leave the output as it was) on NaN or infinite output");
     addTimeoutOption(*command, options->timeoutSeconds);
-    return {command, [options]() { return runRender(*options); }};
+    return {command, [options]() { return runRender(*options); },
+            supervisedWork([options](const std::string& unit) { return renderSupervised(*options, unit); })};
 }
 
 }  // namespace quorvel::host

@@ -1,6 +1,7 @@
 #include "host/supervised_run.h"
 
 #include <exception>
+#include <utility>
 
 #include "host/check_isolation.h"
 #include "host/plugin_call.h"
@@ -18,10 +19,10 @@ constexpr char errorTag = 'E';
 
 }  // namespace
 
-std::string runSupervised(const std::function<std::string()>& work, const std::string& command, double callSeconds) {
-    const auto tagged = [&work]() -> std::string {
+SupervisedWork supervisedWork(SupervisedWork work) {
+    return [work = std::move(work)](const std::string& unit) -> std::string {
         try {
-            return answerTag + work();
+            return answerTag + work(unit);
         } catch (const PluginException&) {
             throw;  // the plug-in's, told as such by the supervision
         } catch (const UsageError& error) {
@@ -30,9 +31,14 @@ std::string runSupervised(const std::function<std::string()>& work, const std::s
             return errorTag + std::string(error.what());
         }
     };
+}
+
+std::string runSupervised(const SupervisedWork& work, const std::string& unit, const std::string& command,
+                          double callSeconds) {
     IsolationLimits limits;
     limits.callSeconds = callSeconds;
-    const IsolatedOutcome outcome = runIsolated(tagged, command, limits, PluginOutput::toErrorStream);
+    const IsolatedOutcome outcome =
+        runIsolated(supervisedWork(work), unit, command, limits, PluginOutput::toErrorStream);
     if (!outcome.completed) {
         const bool pluginFault = outcome.interruptedBy == 0 && outcome.failure.rfind("the host failed", 0) != 0;
         throw HostError((pluginFault ? "the plug-in " : "") + outcome.failure);

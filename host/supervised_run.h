@@ -6,18 +6,24 @@
 #include <memory>
 #include <string>
 
+#include "host/check_isolation.h"
 #include "host/plugin_library.h"
 
 namespace quorvel::host {
 
-// Main thread. Runs `work` supervised (in a child process where the platform allows), the
-// plug-in's standard output sent to the tool's error stream, with at most `callSeconds` for
-// any one call into the plug-in (the time the tool spends on its own work is not counted).
-// Answers what the work answered. A UsageError or HostError that the work throws is thrown
-// again here as the same type and message; a crash, exit, abort, hang, exception of the
-// plug-in ("the plug-in threw an exception: \"...\"") or an interruption throws HostError
-// saying so in one line, with the request or block it happened at.
-std::string runSupervised(const std::function<std::string()>& work, const std::string& command, double callSeconds);
+// Main thread. Runs `work(unit)` supervised (in a child or worker process where the platform
+// allows; see runIsolated()), the plug-in's standard output sent to the tool's error stream,
+// with at most `callSeconds` for any one call into the plug-in (the time the tool spends on its
+// own work is not counted). Answers what the work answered. A UsageError or HostError that the
+// work throws is thrown again here as the same type and message; a crash, exit, abort, hang,
+// exception of the plug-in ("the plug-in threw an exception: \"...\"") or an interruption
+// throws HostError saying so in one line, with the request or block it happened at.
+std::string runSupervised(const SupervisedWork& work, const std::string& unit, const std::string& command,
+                          double callSeconds);
+
+// Any thread. `work` as runSupervised() has it run: its reply tagged with the kind of its
+// failure. A command's worker process serves this (Subcommand::work).
+SupervisedWork supervisedWork(SupervisedWork work);
 
 // The plug-in library as supervised work holds it: loaded in the supervised process only, so
 // that its initialisers and finalisers are supervised like any other plug-in code, and noted

@@ -180,7 +180,11 @@ Subcommand addValidateCommand(CLI::App& app) {
     command->add_option("--repeat", options->repeat, "Run each check this many times, with seeds SEED, SEED+1, ...")
         ->check(CLI::Range(1, 1000))
         ->capture_default_str();
-    return {command, [options] { return runValidate(*options); }};
+    return {command, [options] { return runValidate(*options); },
+            [options](const std::string& unit) {
+                return runValidationUnit(options->plugin,
+                                         options->hostile ? ValidationProfile::hostile : ValidationProfile::host, unit);
+            }};
 }
 
 }  // namespace quorvel::host

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <functional>
 
 #include "host/check_isolation.h"
@@ -55,11 +56,16 @@ CheckResult plainResult(const std::string& name, CheckStatus status, const std::
     return result;
 }
 
-// A check run supervised: `body` computes its verdict for a seed in the supervised process.
-using CheckBody = std::function<CheckVerdict(std::uint32_t seed)>;
+// The unit of a check proper: its name and seed, apart by a zero byte; the load check's is its name.
+std::string checkUnit(const std::string& name, std::uint32_t seed) {
+    return name + '\0' + std::to_string(seed);
+}
 
-// Runs one check supervised, `rounds` times at most, and answers its result.
-CheckResult runCheck(const std::string& name, const CheckBody& body, int rounds, const ValidationOptions& options) {
+// Runs one check supervised, `rounds` times at most (the load check once), and answers its result.
+CheckResult runCheck(const std::string& name, const std::string& path, int rounds, const ValidationOptions& options) {
+    const SupervisedWork work = [&path, &options](const std::string& unit) {
+        return runValidationUnit(path, options.profile, unit);
+    };
     CheckResult result;
     result.name = name;
     const auto start = std::chrono::steady_clock::now();
@@ -67,8 +73,9 @@ CheckResult runCheck(const std::string& name, const CheckBody& body, int rounds,
         const std::uint32_t seed = checkSeed(options.seed + static_cast<std::uint32_t>(round), name);
         IsolationLimits limits;
         limits.totalSeconds = options.timeoutSeconds;
-        const IsolatedOutcome outcome = runIsolated([&] { return encode(body(seed)); }, std::string("validate ") + name,
-                                                    limits, PluginOutput::captured);
+        const std::string unit = name == loadName ? name : checkUnit(name, seed);
+        const IsolatedOutcome outcome =
+            runIsolated(work, unit, std::string("validate ") + name, limits, PluginOutput::captured);
         const CheckVerdict verdict =
             outcome.completed ? decode(outcome.answer) : CheckVerdict{CheckStatus::fail, outcome.failure};
         result.status = verdict.status;
@@ -110,19 +117,34 @@ CheckVerdict loadAndUnload(const std::string& path) {
 
 // A check proper, in the supervised process: the library is loaded there and stays loaded
 // until the process ends, so that a fault in its finalisers is the load check's alone.
-CheckVerdict runLoaded(const CheckDefinition& check, const std::string& path, const ValidationOptions& options,
+CheckVerdict runLoaded(const CheckDefinition& check, const std::string& path, ValidationProfile profile,
                        std::uint32_t seed) {
     SupervisedLibrary library(path);
     library.keepLoaded();
     CheckContext context;
     context.entry = library.entry();
     noteCheckProgress("");  // from here on, the check names its own places
-    context.profile = options.profile;
+    context.profile = profile;
     context.seed = seed;
     return check.function(context);
 }
 
 }  // namespace
+
+std::string runValidationUnit(const std::string& path, ValidationProfile profile, const std::string& unit) {
+    if (unit == loadName) {
+        return encode(loadAndUnload(path));
+    }
+    const std::size_t split = unit.find('\0');
+    const std::string name = unit.substr(0, split);
+    for (const CheckDefinition& check : validationChecks()) {
+        if (check.name == name && split != std::string::npos) {
+            const auto seed = static_cast<std::uint32_t>(std::strtoul(unit.c_str() + split + 1, nullptr, 10));
+            return encode(runLoaded(check, path, profile, seed));
+        }
+    }
+    return encode({CheckStatus::fail, "the tool asked for no known check ('" + name + "')"});
+}
 
 std::vector<CheckInfo> validationCheckList() {
     std::vector<CheckInfo> list = {{loadName, loadDescription}};
@@ -154,8 +176,7 @@ std::vector<CheckResult> validatePlugin(const std::string& path, const Validatio
 
     // The library is loaded in the supervised processes only: whatever its initialisers or
     // finalisers do, the tool itself never runs them (where checks run isolated).
-    CheckResult load = runCheck(
-        loadName, [&](std::uint32_t /*seed*/) { return loadAndUnload(path); }, 1, options);
+    CheckResult load = runCheck(loadName, path, 1, options);
     std::string unusable;
     if (load.status == CheckStatus::fail) {
         unusable = "the library did not load";
@@ -182,8 +203,7 @@ std::vector<CheckResult> validatePlugin(const std::string& path, const Validatio
             report(std::move(result));
             break;
         }
-        CheckResult result = runCheck(
-            name, [&](std::uint32_t seed) { return runLoaded(check, path, options, seed); }, options.repeat, options);
+        CheckResult result = runCheck(name, path, options.repeat, options);
         if (name == "record" && result.status == CheckStatus::fail) {
             unusable = "no usable record";
         }

@@ -57,6 +57,11 @@ std::vector<std::string> unknownCheckNames(const std::vector<std::string>& names
 // SIGTERM, SIGHUP) ends the run with a result marked `interrupted`.
 std::vector<CheckResult> validatePlugin(const std::string& path, const ValidationOptions& options);
 
+// Supervised side. Runs one unit of validate's work on the library at `path`, as
+// validatePlugin() hands them to the supervision ("load", or a check's name and seed), and
+// answers the verdict encoded for the supervisor. validate's worker process serves this.
+std::string runValidationUnit(const std::string& path, ValidationProfile profile, const std::string& unit);
+
 // Whether `results` pass: no failure, no interruption, and no warning when `strict`.
 bool validationPassed(const std::vector<CheckResult>& results, bool strict);
 

@@ -38,7 +38,7 @@
 
 namespace {
 
-enum class Misdeed { none, crash, exit, exit3, abort, hang, raise };
+enum class Misdeed { none, crash, exit, exit3, abort, hang, raise, exitProcess, terminateProcess };
 
 struct Trigger {
     Misdeed misdeed = Misdeed::none;
@@ -54,7 +54,10 @@ Misdeed misdeedNamed(const std::string& what) {
            : what == "abort" ? Misdeed::abort
            : what == "hang"  ? Misdeed::hang
            : what == "throw" ? Misdeed::raise
-                             : Misdeed::none;
+           // The process ended through the system, no C runtime involved (elsewhere exit(5)).
+           : what == "exitprocess"      ? Misdeed::exitProcess
+           : what == "terminateprocess" ? Misdeed::terminateProcess
+                                        : Misdeed::none;
 }
 
 struct Behaviour {
@@ -146,6 +149,17 @@ void misbehave(Misdeed misdeed) {
         }
     case Misdeed::raise:
         throw std::runtime_error("cannot write 'out.wav': No space left on device");
+#if defined(_WIN32)
+    case Misdeed::exitProcess:
+        ExitProcess(5);
+    case Misdeed::terminateProcess:
+        TerminateProcess(GetCurrentProcess(), 6);
+        break;
+#else
+    case Misdeed::exitProcess:
+    case Misdeed::terminateProcess:
+        std::exit(5);
+#endif
     case Misdeed::none:
         break;
     }

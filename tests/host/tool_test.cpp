@@ -190,7 +190,9 @@ TEST_F(ToolTest, AFailedRenderLeavesEveryFileAsItWasAndNoTemporaryFile) {
 
 TEST_F(ToolTest, AnInterruptedRenderLeavesTheTargetAsItWas) {
     const auto before = snapshot(dir_);
-    const std::pair<int, const char*> signals[] = {{SIGTERM, "SIGTERM"}, {SIGINT, "SIGINT"}, {SIGHUP, "SIGHUP"}};
+    // Every signal that would end the tool, Ctrl-\ (SIGQUIT) included, is an interruption.
+    const std::pair<int, const char*> signals[] = {
+        {SIGTERM, "SIGTERM"}, {SIGINT, "SIGINT"}, {SIGHUP, "SIGHUP"}, {SIGQUIT, "SIGQUIT"}, {SIGUSR1, "SIGUSR1"}};
     for (const auto& [signal, name] : signals) {
         SCOPED_TRACE(name);
         // The plug-in hangs in its third block; the signal arrives while the tool waits for it.
@@ -202,6 +204,23 @@ TEST_F(ToolTest, AnInterruptedRenderLeavesTheTargetAsItWas) {
         EXPECT_EQ(result.err, std::string("quorvel-host render: interrupted by ") + name + "\n");
         EXPECT_EQ(changedFiles(before, snapshot(dir_)), "") << "a file changed, or a temporary file was left";
     }
+}
+
+// What a command prints is its result: a standard output that cannot take it fails the run,
+// and a render whose summary cannot be delivered puts no output in place.
+TEST_F(ToolTest, AStandardOutputThatCannotTakeTheResultFailsTheRunAndKeepsTheFiles) {
+    const auto before = snapshot(dir_);
+    const ToolRun info = runShell("", "('" + tool_ + "' info ./plug.so --json >/dev/full)");
+    EXPECT_EQ(info.status, 1) << info.err;
+    EXPECT_EQ(info.err.rfind("quorvel-host: cannot write the standard output: ", 0), 0U) << info.err;
+    EXPECT_EQ(lineCount(info.err), 1) << info.err;
+    const ToolRun render = runShell("", "('" + tool_ + "' render ./plug.so -i in.wav -o out.wav >/dev/full)");
+    EXPECT_EQ(render.status, 1) << render.err;
+    EXPECT_NE(render.err.find("cannot write the summary to the standard output: No space left on device; "
+                              "'out.wav' was left as it was"),
+              std::string::npos)
+        << render.err;
+    EXPECT_EQ(changedFiles(before, snapshot(dir_)), "") << "a file changed, or a temporary file was left";
 }
 
 TEST_F(ToolTest, EveryCommandReportsAMisbehavingPluginInOneLine) {

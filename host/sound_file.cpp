@@ -196,7 +196,7 @@ std::int64_t SoundFileReader::read(double* interleaved, std::int64_t count) {
 
 SoundFileWriter::SoundFileWriter(const std::string& path, int channels, int sampleRate, SampleEncoding encoding,
                                  const std::string& formatName, bool exactEncoding)
-    : path_(formatName.empty() ? path : formatName) {
+    : channels_(channels), path_(formatName.empty() ? path : formatName) {
     const std::string& named = formatName.empty() ? path : formatName;
     const std::string extension = extensionOf(named);
     const int major = majorFormatFor(extension);
@@ -271,13 +271,37 @@ void SoundFileWriter::closeDescriptor() {
     }
 }
 
+namespace {
+
+// Integer encodings have no NaN: converted as it is, NaN becomes negative full scale (a loud
+// click, or DC for a run of them). It is stored as silence instead, as the render reports.
+template <typename Sample>
+const Sample* withoutNaN(const Sample* interleaved, std::int64_t samples, std::vector<Sample>& copy) {
+    const Sample* end = interleaved + samples;
+    if (std::none_of(interleaved, end, [](Sample value) { return std::isnan(value); })) {
+        return interleaved;
+    }
+    copy.assign(interleaved, end);
+    std::replace_if(
+        copy.begin(), copy.end(), [](Sample value) { return std::isnan(value); }, Sample{0});
+    return copy.data();
+}
+
+}  // namespace
+
 void SoundFileWriter::write(const float* interleaved, std::int64_t count) {
+    if (clips_) {
+        interleaved = withoutNaN(interleaved, count * channels_, floatCopy_);
+    }
     if (sf_writef_float(file_, interleaved, count) != count) {
         throw HostError("cannot write '" + path_ + "': " + reason(file_));
     }
 }
 
 void SoundFileWriter::write(const double* interleaved, std::int64_t count) {
+    if (clips_) {
+        interleaved = withoutNaN(interleaved, count * channels_, doubleCopy_);
+    }
     if (sf_writef_double(file_, interleaved, count) != count) {
         throw HostError("cannot write '" + path_ + "': " + reason(file_));
     }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "host/audio_stream.h"
 
@@ -71,14 +72,18 @@ public:
 
     // The sample format stored, in words ("32-bit float", "24-bit integer").
     const std::string& storedFormat() const { return storedFormat_; }
-    // Whether the stored format is integer, which clips samples beyond -1..1.
+    // Whether the stored format is integer, which clips samples beyond -1..1 and stores NaN
+    // as 0 (silence), never as the full-scale value the raw conversion would give.
     bool clips() const { return clips_; }
 
 private:
     void closeDescriptor();
 
     SNDFILE* file_ = nullptr;
-    int descriptor_ = -1;  // Windows: the descriptor the file was created through
+    int channels_ = 0;
+    std::vector<float> floatCopy_;    // integer formats: a block whose NaN became 0
+    std::vector<double> doubleCopy_;  // the same for 64-bit samples
+    int descriptor_ = -1;             // Windows: the descriptor the file was created through
     std::string path_;
     std::string storedFormat_;
     bool clips_ = false;

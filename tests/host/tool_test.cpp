@@ -321,10 +321,17 @@ TEST_F(ToolTest, TheSummaryLineTellsWhatTheFileHoldsForEveryEncodingAndSampleVal
         }
         if (std::string(c.hostile) == "nan") {
             EXPECT_EQ(stored.nonFinite, integer ? 0 : 9600);
+            if (integer) {
+                EXPECT_EQ(stored.peak, 0.0) << "NaN is stored as silence, never as full scale";
+            }
             EXPECT_NE(result.err.find("9600 non-finite"), std::string::npos) << result.err;
         }
     }
     EXPECT_EQ(run("", "render ./plug.so -i in.wav -o x.flac --encoding double").status, 1);
+    // FLAC, an integer format, takes NaN as silence too instead of refusing the write.
+    const ToolRun flac = run("nan", "render ./plug.so -i in.wav -o nan.flac");
+    EXPECT_EQ(flac.status, 0) << flac.err;
+    EXPECT_EQ(measureSoundFile((dir_ / "nan.flac").string()).peak, 0.0);
 }
 
 TEST_F(ToolTest, ValidateProcessesInEveryPrecisionThePluginDeclares) {

@@ -223,6 +223,19 @@ TEST_F(ToolTest, AStandardOutputThatCannotTakeTheResultFailsTheRunAndKeepsTheFil
     EXPECT_EQ(changedFiles(before, snapshot(dir_)), "") << "a file changed, or a temporary file was left";
 }
 
+// A file-size limit stops the tool's own write: told as such, never as a crash of the plug-in,
+// and the earlier file kept.
+TEST_F(ToolTest, AFileSizeLimitIsTheToolsOwnWriteErrorNeverAPluginCrash) {
+    std::ofstream(dir_ / "limited.wav", std::ios::binary) << "the user's earlier render, not to be lost";
+    const auto before = snapshot(dir_);
+    const ToolRun result = runShell("", "(ulimit -f 20; exec '" + tool_ + "' render ./plug.so -o limited.wav)");
+    EXPECT_EQ(result.status, 1) << result.err;
+    EXPECT_EQ(lineCount(result.err), 1) << result.err;
+    EXPECT_NE(result.err.find("File too large"), std::string::npos) << result.err;
+    EXPECT_EQ(result.err.find("crashed"), std::string::npos) << result.err;
+    EXPECT_EQ(changedFiles(before, snapshot(dir_)), "") << "a file changed, or a temporary file was left";
+}
+
 TEST_F(ToolTest, EveryCommandReportsAMisbehavingPluginInOneLine) {
     struct Case {
         const char* hostile;

@@ -406,7 +406,8 @@ void countAllocations(const CheckContext& context, AllocationCount& count) {
 
 std::string perBlock(std::int64_t allocations, std::int64_t calls) {
     char text[32];
-    std::snprintf(text, sizeof text, "%.2g", calls > 0 ? static_cast<double>(allocations) / calls : 0.0);
+    std::snprintf(text, sizeof text, "%.2g",
+                  calls > 0 ? static_cast<double>(allocations) / static_cast<double>(calls) : 0.0);
     return text;
 }
 

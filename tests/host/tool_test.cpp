@@ -195,10 +195,14 @@ TEST_F(ToolTest, AnInterruptedRenderLeavesTheTargetAsItWas) {
         {SIGTERM, "SIGTERM"}, {SIGINT, "SIGINT"}, {SIGHUP, "SIGHUP"}, {SIGQUIT, "SIGQUIT"}, {SIGUSR1, "SIGUSR1"}};
     for (const auto& [signal, name] : signals) {
         SCOPED_TRACE(name);
-        // The plug-in hangs in its third block; the signal arrives while the tool waits for it.
-        const ToolRun result =
-            runShell("hang@block:2", "sh -c '(sleep 1; kill -" + std::to_string(signal) + " $$) & exec \"" + tool_ +
-                                         "\" render ./plug.so -i in.wav -o out.wav --block 64'");
+        // The plug-in hangs in its third block; the signal arrives while the tool waits for it,
+        // once the tool has made its temporary file (and so is catching signals), on a slow
+        // machine too.
+        const std::string wait =
+            "i=0; until ls -A | grep -q quorvel- || [ $i -gt 400 ]; do i=$((i+1)); sleep 0.05; done";
+        const ToolRun result = runShell("hang@block:2", "sh -c '(" + wait + "; sleep 0.3; kill -" +
+                                                            std::to_string(signal) + " $$) & exec \"" + tool_ +
+                                                            "\" render ./plug.so -i in.wav -o out.wav --block 64'");
         // Ended by the tool itself, with its line and status 1: not killed by the signal.
         EXPECT_EQ(result.status, 1) << result.err;
         EXPECT_EQ(result.err, std::string("quorvel-host render: interrupted by ") + name + "\n");

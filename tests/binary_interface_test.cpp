@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "host/plugin_library.h"
+#include "host/loader/plugin_library.h"
 #include "recording_host.h"
 
 using namespace quorvel::host;

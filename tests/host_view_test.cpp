@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "framework/request_codes.h"
-#include "host/plugin_library.h"
+#include "host/loader/plugin_library.h"
 #include "recording_host.h"
 
 using namespace quorvel::host;

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "framework/request_codes.h"
-#include "host/plugin_library.h"
+#include "host/loader/plugin_library.h"
 
 using namespace quorvel::host;
 

@@ -39,8 +39,8 @@
 #include <thread>
 #include <vector>
 
-#include "host/sound_file.h"
-#include "host/waveform_plot.h"
+#include "host/audio/sound_file.h"
+#include "host/plot/waveform_plot.h"
 
 namespace fs = std::filesystem;
 using namespace quorvel::host;

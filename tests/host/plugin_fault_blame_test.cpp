@@ -20,7 +20,7 @@
 #include <thread>
 #include <vector>
 
-#include "host/sound_file.h"
+#include "host/audio/sound_file.h"
 
 namespace fs = std::filesystem;
 

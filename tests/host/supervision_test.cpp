@@ -10,9 +10,9 @@
 #include <string>
 #include <thread>
 
-#include "host/check_isolation.h"
-#include "host/interruption.h"
-#include "host/plugin_call.h"
+#include "host/loader/plugin_call.h"
+#include "host/supervision/interruption.h"
+#include "host/supervision/isolation.h"
 
 #if !defined(_WIN32)
 #include <unistd.h>

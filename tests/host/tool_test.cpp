@@ -21,10 +21,10 @@
 #include <utility>
 #include <vector>
 
-#include "host/atomic_output.h"
-#include "host/host_error.h"
-#include "host/sound_file.h"
-#include "host/waveform_plot.h"
+#include "host/audio/sound_file.h"
+#include "host/cli/atomic_output.h"
+#include "host/loader/host_error.h"
+#include "host/plot/waveform_plot.h"
 
 using namespace quorvel::host;
 

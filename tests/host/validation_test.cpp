@@ -8,14 +8,14 @@
 #include <string>
 #include <vector>
 
-#include "host/allocation_probe.h"
-#include "host/check_isolation.h"
-#include "host/editor_window.h"
-#include "host/guarded_buffer.h"
-#include "host/plugin_info.h"
-#include "host/plugin_instance.h"
-#include "host/validation.h"
-#include "host/validation_checks.h"
+#include "host/loader/guarded_buffer.h"
+#include "host/loader/plugin_info.h"
+#include "host/loader/plugin_instance.h"
+#include "host/supervision/isolation.h"
+#include "host/validate/allocation_probe.h"
+#include "host/validate/checks/check_list.h"
+#include "host/validate/editor_window.h"
+#include "host/validate/validation.h"
 
 using namespace quorvel::host;
 

@@ -1,0 +1,58 @@
+#include "host/render/throughput.h"
+
+#include <algorithm>
+#include <chrono>
+#include <string>
+
+#include "host/supervision/isolation.h"
+
+namespace quorvel::host {
+
+namespace {
+
+template <typename Sample>
+Throughput measure(PluginInstance& instance, std::int32_t blockSize, float sampleRate,
+                   const std::vector<ParamSetting>& params, double minSeconds) {
+    std::vector<std::vector<Sample>> in(std::max(1, instance.inputCount()), std::vector<Sample>(blockSize));
+    std::vector<std::vector<Sample>> out(std::max(1, instance.outputCount()), std::vector<Sample>(blockSize));
+    std::vector<Sample*> inPointers, outPointers;
+    std::uint32_t seed = 1;
+    for (auto& channel : in) {
+        for (Sample& sample : channel) {
+            seed = seed * 1664525U + 1013904223U;
+            sample = static_cast<Sample>(static_cast<double>(seed >> 8) / 16777216.0 - 0.5);
+        }
+        inPointers.push_back(channel.data());
+    }
+    for (auto& channel : out) {
+        outPointers.push_back(channel.data());
+    }
+
+    // The clock is read once per 64 blocks, so that even one-frame blocks are timed with
+    // little overhead of their own.
+    using Clock = std::chrono::steady_clock;
+    Throughput result;
+    const Clock::time_point start = Clock::now();
+    do {
+        noteCheckProgress("block " + std::to_string(result.frames / blockSize));
+        for (int k = 0; k < 64; ++k) {
+            applyParamSettings(params, instance, result.frames, 0);
+            instance.process(inPointers.data(), outPointers.data(), blockSize);
+            result.frames += blockSize;
+        }
+        result.seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    } while (result.seconds < minSeconds);
+    result.framesPerSecond = result.seconds > 0.0 ? static_cast<double>(result.frames) / result.seconds : 0.0;
+    result.realTimeFactor = result.framesPerSecond / sampleRate;
+    return result;
+}
+
+}  // namespace
+
+Throughput measureThroughput(PluginInstance& instance, Precision precision, std::int32_t blockSize, float sampleRate,
+                             const std::vector<ParamSetting>& params, double minSeconds) {
+    return precision == Precision::float64 ? measure<double>(instance, blockSize, sampleRate, params, minSeconds)
+                                           : measure<float>(instance, blockSize, sampleRate, params, minSeconds);
+}
+
+}  // namespace quorvel::host

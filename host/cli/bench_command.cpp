@@ -6,7 +6,6 @@
 #include "host/cli/commands.h"
 #include "host/loader/plugin_info.h"
 #include "host/render/throughput.h"
-#include "host/supervision/isolation.h"
 #include "host/supervision/supervised_run.h"
 
 namespace quorvel::host {
@@ -15,10 +14,8 @@ namespace {
 
 // The supervised part: measures the plug-in and answers the report.
 std::string benchSupervised(const BenchOptions& options, const std::string& /*unit*/) {
-    SupervisedLibrary library(options.plugin);
-    PluginInstance instance(library.entry());
-    instance.noteRequests(noteCheckProgress);
-    instance.open();
+    SupervisedPlugin plugin(options.plugin);
+    PluginInstance& instance = plugin.instance();
     const std::vector<ParamSetting> params = parseParamSettings(options.sets, {}, instance);
     const Precision precision = options.precision == 64 ? Precision::float64 : Precision::float32;
     prepareForProcessing(instance, options.sampleRate, options.blockSize, precision);

@@ -101,10 +101,8 @@ constexpr char reportStart = '\x1d';
 
 // The supervised part: loads the plug-in and answers its warnings, reportStart and the report.
 std::string describeSupervised(const InfoOptions& options, const std::string& /*unit*/) {
-    SupervisedLibrary library(options.plugin);
-    PluginInstance instance(library.entry());
-    instance.noteRequests(noteCheckProgress);
-    instance.open();
+    SupervisedPlugin plugin(options.plugin);
+    PluginInstance& instance = plugin.instance();
     const PluginInfo info = describePlugin(instance);
     instance.close();
     std::string warnings;

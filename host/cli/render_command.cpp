@@ -74,10 +74,8 @@ void checkPaths(const RenderOptions& options) {
 // the picture to `plotPath` (when --plot is given) and answers the results as JSON.
 std::string renderFiles(const RenderOptions& options, const std::string& audioPath, const std::string& plotPath) {
     std::unique_ptr<AudioSource> source = openSource(options);
-    SupervisedLibrary library(options.plugin);
-    PluginInstance instance(library.entry());
-    instance.noteRequests(noteCheckProgress);
-    instance.open();
+    SupervisedPlugin plugin(options.plugin);
+    PluginInstance& instance = plugin.instance();
     const int rate = source->sampleRate();
 
     RenderSettings settings;

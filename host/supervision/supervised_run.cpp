@@ -77,4 +77,9 @@ PluginEntry SupervisedLibrary::entry() {
     return requireEntry(*library_, path_);
 }
 
+SupervisedPlugin::SupervisedPlugin(const std::string& path) : library_(path), instance_(library_.entry()) {
+    instance_.noteRequests(noteCheckProgress);
+    instance_.open();
+}
+
 }  // namespace quorvel::host

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "host/loader/plugin_instance.h"
 #include "host/loader/plugin_library.h"
 #include "host/supervision/isolation.h"
 
@@ -49,6 +50,23 @@ private:
     std::string path_;
     std::unique_ptr<PluginLibrary> library_;
     bool kept_ = false;
+};
+
+// The start-up every command's supervised work begins with: the library at `path` loaded as
+// SupervisedLibrary does, one effect created through its entry point, its requests noted for
+// the supervisor, and the effect opened. Closing is the work's own (or the instance's
+// destructor's); the library is unloaded after the effect is gone.
+class SupervisedPlugin {
+public:
+    // Work side, main thread. Throws HostError when the library does not load or has no entry
+    // point, or when the effect cannot be created.
+    explicit SupervisedPlugin(const std::string& path);
+
+    PluginInstance& instance() { return instance_; }
+
+private:
+    SupervisedLibrary library_;  // declared first: destroyed after the instance
+    PluginInstance instance_;
 };
 
 }  // namespace quorvel::host

@@ -6,19 +6,13 @@
 
 #include "host/cli/command_options.h"
 #include "host/cli/commands.h"
+#include "host/loader/hex_text.h"
 #include "host/loader/plugin_info.h"
-#include "host/supervision/isolation.h"
 #include "host/supervision/supervised_run.h"
 
 namespace quorvel::host {
 
 namespace {
-
-std::string hex32(std::int32_t value) {
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(value));
-    return text;
-}
 
 // printf into a string, one line of the report at a time.
 template <typename... Values>
@@ -44,13 +38,14 @@ std::string jsonReport(const std::string& path, const PluginInfo& info) {
         {"vendor", info.vendor},
         {"product", info.product},
         {"vendorVersion", info.vendorVersion},
-        {"uniqueId", {{"text", fourCharText(info.uniqueId)}, {"hex", hex32(info.uniqueId)}, {"value", info.uniqueId}}},
+        {"uniqueId",
+         {{"text", fourCharText(info.uniqueId)}, {"hex", hexText(info.uniqueId)}, {"value", info.uniqueId}}},
         {"interfaceVersion", info.interfaceVersion},
         {"version", info.version},
         {"category", {{"value", info.category}, {"name", categoryName(info.category)}}},
         {"inputs", info.inputs},
         {"outputs", info.outputs},
-        {"flags", {{"value", info.flags}, {"hex", hex32(info.flags)}, {"names", flagNames(info.flags)}}},
+        {"flags", {{"value", info.flags}, {"hex", hexText(info.flags)}, {"names", flagNames(info.flags)}}},
         {"latency", info.latency},
         {"programs", info.programs},
         {"parameters", params},
@@ -72,12 +67,12 @@ std::string textReport(const std::string& path, const PluginInfo& info) {
     append(out, "Vendor            %s\n", printableText(info.vendor).c_str());
     append(out, "Product           %s\n", printableText(info.product).c_str());
     append(out, "Vendor version    %d\n", info.vendorVersion);
-    append(out, "Unique id         '%s' (%s)\n", fourCharText(info.uniqueId).c_str(), hex32(info.uniqueId).c_str());
+    append(out, "Unique id         '%s' (%s)\n", fourCharText(info.uniqueId).c_str(), hexText(info.uniqueId).c_str());
     append(out, "Interface         %d\n", info.interfaceVersion);
     append(out, "Record version    %d\n", info.version);
     append(out, "Category          %s (%d)\n", categoryName(info.category).c_str(), info.category);
     append(out, "Channels          %d in, %d out\n", info.inputs, info.outputs);
-    append(out, "Flags             %s%s\n", hex32(info.flags).c_str(), flags.c_str());
+    append(out, "Flags             %s%s\n", hexText(info.flags).c_str(), flags.c_str());
     append(out, "Latency           %d samples\n", info.latency);
     append(out, "Programs          %zu\n", info.programs.size());
     for (std::size_t p = 0; p < info.programs.size(); ++p) {

@@ -2,21 +2,15 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <exception>
 
 #include "framework/request_codes.h"
 #include "host/loader/guarded_buffer.h"
+#include "host/loader/hex_text.h"
 
 namespace quorvel::host {
 
 namespace {
-
-std::string hex(std::int32_t value) {
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(value));
-    return text;
-}
 
 void checkCount(std::vector<std::string>& problems, const char* what, std::int32_t count, std::int32_t low,
                 std::int32_t high) {
@@ -32,7 +26,7 @@ std::vector<std::string> recordProblems(const EffectRecord& record) {
     std::vector<std::string> problems;
     if (record.magic != recordMagic) {
         // Nothing else in a record with a wrong magic means anything.
-        problems.push_back("magic is " + hex(record.magic) + ", not " + hex(recordMagic));
+        problems.push_back("magic is " + hexText(record.magic) + ", not " + hexText(recordMagic));
         return problems;
     }
     if (record.dispatchEntry == nullptr) {

@@ -49,7 +49,7 @@ Subcommand addBenchCommand(CLI::App& app) {
     CLI::App* command = app.add_subcommand("bench", "Measure frames per second and the real-time factor");
     addPluginOption(*command, options->plugin);
     addPrecisionAndBlock(*command, options->precision, options->blockSize);
-    command->add_option("--set", options->sets, "Set a parameter, by title or index: NAME=VALUE (0..1)");
+    addSetOption(*command, options->sets);
     command->add_option("--rate", options->sampleRate, "Sample rate told to the plug-in, in Hz")
         ->check(finiteRange(1.0, 1.0e7))
         ->capture_default_str();

@@ -21,6 +21,10 @@ void addPrecisionAndBlock(CLI::App& command, int& precision, int& blockSize) {
         ->capture_default_str();
 }
 
+void addSetOption(CLI::App& command, std::vector<std::string>& sets) {
+    command.add_option("--set", sets, "Set a parameter, by title or index: NAME=VALUE (0..1)");
+}
+
 void addTimeoutOption(CLI::App& command, double& seconds) {
     command.add_option("--timeout", seconds, "Seconds one plug-in call may take before it counts as hung")
         ->check(finiteRange(0.001, 86400.0))

@@ -245,7 +245,7 @@ Subcommand addRenderCommand(CLI::App& app) {
     command->add_option("-i,--input", options->input,
                         "Input audio file (any format libsndfile reads); without it, the built-in demo signal");
     command->add_option("-o,--output", options->output, "Output file; its extension names the format")->required();
-    command->add_option("--set", options->sets, "Set a parameter, by title or index: NAME=VALUE (0..1)");
+    addSetOption(*command, options->sets);
     command->add_option("--ramp", options->ramps, "Move a parameter linearly over the input: NAME=FROM:TO");
     addPrecisionAndBlock(*command, options->precision, options->blockSize);
     command->add_option("--plot", options->plot,

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <string>
 
+#include "host/loader/channel_buffers.h"
 #include "host/supervision/isolation.h"
 
 namespace quorvel::host {
@@ -45,10 +46,9 @@ RenderResult renderWith(PluginInstance& instance, AudioSource& source, AudioSink
     const std::int64_t rampFrames = source.frames();
 
     std::vector<Sample> fileFrames(static_cast<std::size_t>(block) * fileChannels);
-    std::vector<std::vector<Sample>> in(inputs, std::vector<Sample>(block));
-    std::vector<std::vector<Sample>> out(outputs, std::vector<Sample>(block));
+    ChannelBuffers<Sample> in(inputs, block);
+    ChannelBuffers<Sample> out(outputs, block);
     std::vector<Sample> outFrames(static_cast<std::size_t>(block) * outputs);
-    std::vector<Sample*> inPointers(inputs), outPointers(outputs);
 
     bool sourceEnded = false;
     std::int64_t done = 0;  // frames processed
@@ -73,30 +73,26 @@ RenderResult renderWith(PluginInstance& instance, AudioSource& source, AudioSink
         for (int c = 0; c < inputs; ++c) {
             const int from = sourceChannelFor(c, fileChannels);
             for (std::int32_t k = 0; k < n; ++k) {
-                in[c][k] =
+                in.buffer(c)[k] =
                     from < 0 || sourceEnded ? Sample{0} : fileFrames[static_cast<std::size_t>(k) * fileChannels + from];
             }
         }
         noteCheckProgress("block " + std::to_string(blockNumber));
         for (std::int32_t offset = 0; offset < n; offset += step) {
             const std::int32_t frames = std::min(step, n - offset);
-            for (int c = 0; c < inputs; ++c) {
-                inPointers[c] = in[c].data() + offset;
-            }
-            for (int c = 0; c < outputs; ++c) {
-                outPointers[c] = out[c].data() + offset;
-            }
+            in.pointAt(offset);
+            out.pointAt(offset);
             applyParamSettings(settings.params, instance, done + offset, rampFrames);
-            instance.process(inPointers.data(), outPointers.data(), frames);
+            instance.process(in.pointers(), out.pointers(), frames);
             if (observer != nullptr) {
-                observer->onBlock(inPointers.data(), inputs, outPointers.data(), outputs, frames);
+                observer->onBlock(in.pointers(), inputs, out.pointers(), outputs, frames);
             }
         }
         const std::int32_t skip = static_cast<std::int32_t>(std::min<std::int64_t>(discardLeft, n));
         discardLeft -= skip;
         for (std::int32_t k = skip; k < n; ++k) {
             for (int c = 0; c < outputs; ++c) {
-                outFrames[static_cast<std::size_t>(k - skip) * outputs + c] = out[c][k];
+                outFrames[static_cast<std::size_t>(k - skip) * outputs + c] = out.buffer(c)[k];
             }
         }
         const std::size_t written = static_cast<std::size_t>(n - skip) * static_cast<std::size_t>(outputs);

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <string>
 
+#include "host/loader/channel_buffers.h"
 #include "host/supervision/isolation.h"
 
 namespace quorvel::host {
@@ -13,19 +14,14 @@ namespace {
 template <typename Sample>
 Throughput measure(PluginInstance& instance, std::int32_t blockSize, float sampleRate,
                    const std::vector<ParamSetting>& params, double minSeconds) {
-    std::vector<std::vector<Sample>> in(std::max(1, instance.inputCount()), std::vector<Sample>(blockSize));
-    std::vector<std::vector<Sample>> out(std::max(1, instance.outputCount()), std::vector<Sample>(blockSize));
-    std::vector<Sample*> inPointers, outPointers;
+    ChannelBuffers<Sample> in(std::max(1, instance.inputCount()), blockSize);
+    ChannelBuffers<Sample> out(std::max(1, instance.outputCount()), blockSize);
     std::uint32_t seed = 1;
-    for (auto& channel : in) {
-        for (Sample& sample : channel) {
+    for (int c = 0; c < in.channels(); ++c) {
+        for (std::int32_t k = 0; k < blockSize; ++k) {
             seed = seed * 1664525U + 1013904223U;
-            sample = static_cast<Sample>(static_cast<double>(seed >> 8) / 16777216.0 - 0.5);
+            in.buffer(c)[k] = static_cast<Sample>(static_cast<double>(seed >> 8) / 16777216.0 - 0.5);
         }
-        inPointers.push_back(channel.data());
-    }
-    for (auto& channel : out) {
-        outPointers.push_back(channel.data());
     }
 
     // The clock is read once per 64 blocks, so that even one-frame blocks are timed with
@@ -37,7 +33,7 @@ Throughput measure(PluginInstance& instance, std::int32_t blockSize, float sampl
         noteCheckProgress("block " + std::to_string(result.frames / blockSize));
         for (int k = 0; k < 64; ++k) {
             applyParamSettings(params, instance, result.frames, 0);
-            instance.process(inPointers.data(), outPointers.data(), blockSize);
+            instance.process(in.pointers(), out.pointers(), blockSize);
             result.frames += blockSize;
         }
         result.seconds = std::chrono::duration<double>(Clock::now() - start).count();

@@ -11,6 +11,7 @@
 #include <type_traits>
 #include <vector>
 
+#include "host/loader/channel_buffers.h"
 #include "host/loader/plugin_instance.h"
 #include "host/validate/check_status.h"
 
@@ -93,30 +94,22 @@ template <typename Sample>
 class Channels {
 public:
     Channels(const PluginInstance& instance, std::int32_t maxFrames)
-        : in_(std::max(1, instance.inputCount()), std::vector<Sample>(maxFrames + guardFrames)),
-          out_(std::max(1, instance.outputCount()), std::vector<Sample>(maxFrames + guardFrames)),
-          outputs_(instance.outputCount()) {
-        for (auto& channel : in_) {
-            inPointers_.push_back(channel.data());
-        }
-        for (auto& channel : out_) {
-            outPointers_.push_back(channel.data());
-        }
-    }
+        : in_(std::max(1, instance.inputCount()), maxFrames + guardFrames),
+          out_(std::max(1, instance.outputCount()), maxFrames + guardFrames),
+          outputs_(instance.outputCount()) {}
 
     // Processing in place: each output that has an input of the same number shares its buffer.
     void shareBuffers() {
-        for (std::size_t c = 0; c < outPointers_.size() && c < inPointers_.size(); ++c) {
-            outPointers_[c] = inPointers_[c];
+        for (int c = 0; c < out_.channels() && c < in_.channels(); ++c) {
+            out_.pointAt(c, in_.pointers()[c]);
         }
     }
 
     // The test input from frame `position` on; silence instead when `silent`.
     void fill(std::int64_t position, std::int32_t frames, bool silent = false) {
-        for (std::size_t c = 0; c < in_.size(); ++c) {
+        for (int c = 0; c < in_.channels(); ++c) {
             for (std::int32_t k = 0; k < frames; ++k) {
-                inPointers_[c][k] =
-                    silent ? Sample{0} : static_cast<Sample>(testSample(static_cast<int>(c), position + k));
+                in_.pointers()[c][k] = silent ? Sample{0} : static_cast<Sample>(testSample(c, position + k));
             }
         }
     }
@@ -125,12 +118,12 @@ public:
     // before and checked after it.
     void process(PluginInstance& instance, std::int32_t frames) {
         for (int c = 0; c < outputs_; ++c) {
-            std::fill_n(outPointers_[c] + frames, guardFrames, canary());
+            std::fill_n(out_.pointers()[c] + frames, guardFrames, canary());
         }
-        instance.process(inPointers_.data(), outPointers_.data(), frames);
+        instance.process(in_.pointers(), out_.pointers(), frames);
         for (int c = 0; c < outputs_ && overrun_.empty(); ++c) {
             for (std::int32_t k = guardFrames; k > 0; --k) {
-                if (!isCanary(outPointers_[c][frames + k - 1])) {
+                if (!isCanary(out_.pointers()[c][frames + k - 1])) {
                     overrun_ = "wrote " + std::to_string(k) + (k == 1 ? " frame" : " frames") + " past output " +
                                std::to_string(c) + "'s buffer in a process call of " + std::to_string(frames) +
                                " frames (a write outside a buffer)";
@@ -150,7 +143,7 @@ public:
         lastSubnormals_ = 0;
         for (int c = 0; c < outputs_; ++c) {
             for (std::int32_t k = 0; k < frames; ++k) {
-                const Sample value = outPointers_[c][k];
+                const Sample value = out_.pointers()[c][k];
                 if (std::isnan(value)) {
                     return "non-finite output (NaN) in output " + std::to_string(c) + " at frame " + std::to_string(k);
                 }
@@ -195,7 +188,7 @@ public:
     void keep(std::vector<std::vector<Sample>>& record, std::int32_t frames) const {
         record.resize(outputs_);
         for (int c = 0; c < outputs_; ++c) {
-            record[c].insert(record[c].end(), outPointers_[c], outPointers_[c] + frames);
+            record[c].insert(record[c].end(), out_.pointers()[c], out_.pointers()[c] + frames);
         }
     }
 
@@ -220,10 +213,8 @@ private:
         return value;
     }
 
-    std::vector<std::vector<Sample>> in_;
-    std::vector<std::vector<Sample>> out_;
-    std::vector<Sample*> inPointers_;
-    std::vector<Sample*> outPointers_;
+    ChannelBuffers<Sample> in_;
+    ChannelBuffers<Sample> out_;
     int outputs_;
     std::string overrun_;
     SampleTally tally_;

@@ -5,46 +5,11 @@
 
 #include "framework/request_codes.h"
 #include "host/loader/guarded_buffer.h"
+#include "host/loader/text_judge.h"
 
 namespace quorvel::host {
 
 namespace {
-
-// Texts longer than their nominal size that still fit the host's buffer: counted, with the
-// longest named, so that they make one line instead of one per text.
-struct LongTexts {
-    int count = 0;
-    std::string longest;  // what the longest one is
-    std::size_t length = 0;
-    std::size_t nominal = 0;
-
-    // One line summing them up; empty when there were none.
-    std::string summary(std::size_t capacity) const {
-        if (count == 0) {
-            return {};
-        }
-        return std::to_string(count) + (count == 1 ? " text is" : " texts are") +
-               " longer than the interface's nominal size but " + (count == 1 ? "fits" : "fit") + " this host's " +
-               std::to_string(capacity) + "-byte buffers (longest: " + longest + ", " + std::to_string(length) +
-               " bytes with its zero where " + std::to_string(nominal) + " are nominal)";
-    }
-};
-
-// Takes the text, noting any problem under `what` and a text past its nominal size.
-std::string takeText(const TextAnswer& answer, const std::string& what, std::vector<std::string>& problems,
-                     LongTexts& longTexts) {
-    if (!answer.problem.empty()) {
-        problems.push_back(what + ": " + answer.problem);
-    } else if (answer.pastNominal()) {
-        ++longTexts.count;
-        if (answer.text.size() + 1 > longTexts.length) {
-            longTexts.longest = what;
-            longTexts.length = answer.text.size() + 1;
-            longTexts.nominal = answer.nominal;
-        }
-    }
-    return answer.text;
-}
 
 std::int32_t narrow(std::intptr_t answer) {
     return static_cast<std::int32_t>(answer);
@@ -54,11 +19,8 @@ std::int32_t narrow(std::intptr_t answer) {
 
 PluginInfo describePlugin(PluginInstance& instance) {
     PluginInfo info;
-    auto& problems = info.problems;
-    LongTexts longTexts;
-    const auto take = [&](const TextAnswer& answer, const std::string& what) {
-        return takeText(answer, what, problems, longTexts);
-    };
+    TextJudge judge;
+    const auto take = [&judge](const TextAnswer& answer, const std::string& what) { return judge.take(answer, what); };
     const EffectRecord& record = instance.record();
     info.uniqueId = record.uniqueId;
     info.version = record.version;
@@ -102,9 +64,18 @@ PluginInfo describePlugin(PluginInstance& instance) {
         param.automatable = instance.dispatch(reqParamAutomatable, i) != 0;
         info.params.push_back(std::move(param));
     }
-    const std::string summary = longTexts.summary(instance.textCapacityFor(textCapacity::paramTitle));
-    if (!summary.empty()) {
-        problems.push_back(summary);
+    for (const TextJudge::Fault& fault : judge.faults()) {
+        info.problems.push_back(fault.what + ": " + fault.problem);
+    }
+    // Long texts that still fit the buffers make one line, naming the longest, instead of one
+    // per text.
+    if (const TextJudge::LongText* longest = judge.longest(); longest != nullptr) {
+        const std::size_t count = judge.longTexts().size();
+        info.problems.push_back(std::to_string(count) + (count == 1 ? " text is" : " texts are") +
+                                " longer than the interface's nominal size but " + (count == 1 ? "fits" : "fit") +
+                                " this host's " + std::to_string(instance.textCapacityFor(textCapacity::paramTitle)) +
+                                "-byte buffers (longest: " + longest->what + ", " + std::to_string(longest->length) +
+                                " bytes with its zero where " + std::to_string(longest->nominal) + " are nominal)");
     }
     return info;
 }

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "host/loader/text_judge.h"
+
 namespace quorvel::host {
 
 float Random::paramValue() {
@@ -68,11 +70,14 @@ void prepareInstance(PluginInstance& instance, ValidationProfile profile, float 
 
 void judgeText(const TextAnswer& answer, const std::string& what, std::vector<std::string>& problems,
                std::vector<std::string>& longTexts) {
-    if (!answer.problem.empty()) {
-        problems.push_back(what + " " + answer.problem + " (a write outside a buffer)");
-    } else if (answer.pastNominal()) {
-        longTexts.push_back(what + " (" + std::to_string(answer.text.size() + 1) + " bytes, nominal " +
-                            std::to_string(answer.nominal) + ")");
+    TextJudge judge;
+    judge.take(answer, what);
+    for (const TextJudge::Fault& fault : judge.faults()) {
+        problems.push_back(fault.what + " " + fault.problem + " (a write outside a buffer)");
+    }
+    for (const TextJudge::LongText& text : judge.longTexts()) {
+        longTexts.push_back(text.what + " (" + std::to_string(text.length) + " bytes, nominal " +
+                            std::to_string(text.nominal) + ")");
     }
 }
 

@@ -265,8 +265,8 @@ std::string settingText(float sampleRate, std::int32_t blockSize);
 // and block size, activation; the profile's text buffers for later text requests.
 void prepareInstance(PluginInstance& instance, ValidationProfile profile, float sampleRate, std::int32_t blockSize);
 
-// Main thread. A text the plug-in wrote, judged by the instance's text buffers: a write past
-// the buffer or a missing zero is a problem; a text longer than its nominal size that fits a
+// Main thread. A text the plug-in wrote, judged by TextJudge's rule (the one info uses): a
+// write outside the buffer is a problem; a text longer than its nominal size that fits a
 // host-sized buffer is noted in `longTexts`. `what` names the text ("parameter 3's title").
 void judgeText(const TextAnswer& answer, const std::string& what, std::vector<std::string>& problems,
                std::vector<std::string>& longTexts);

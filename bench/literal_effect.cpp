@@ -1,12 +1,14 @@
-// The literal per-frame processing, kept unchanged as the benchmark's reference.
+// The literal per-frame processing, the benchmark's reference: the plain formula the tests
+// check Quorvel against (tests/plain_formula.h), evaluated frame by frame.
 #include "bench/literal_effect.h"
 
 #include <atomic>
-#include <cmath>
+
+#include "tests/plain_formula.h"
 
 namespace {
 
-inline double current(float& field) {
+inline float current(float& field) {
     return std::atomic_ref<float>(field).load(std::memory_order_relaxed);
 }
 
@@ -25,27 +27,19 @@ void LiteralEffect::processBlock(Sample** inputs, Sample** outputs, std::int32_t
     const Sample* inR = inputs[1];
     Sample* outL = outputs[0];
     Sample* outR = outputs[1];
-    const double blockBalance = balancePerBlock ? current(balance) : 0.0;
+    const float blockBalance = balancePerBlock ? current(balance) : 0.0F;
 
     for (std::int32_t k = 0; k < frameCount; ++k) {
-        const double n = frameCounter;
-        const double bal = balancePerBlock ? blockBalance : current(balance);
-        const double left = inL[k];
-        const double right = inR[k];
-
-        if (current(leftDur) > 0.5) {
-            const double a = (1.0 - current(leftPeriod)) * n;
-            outL[k] = static_cast<Sample>(((std::sin(a) * current(leftAmp)) * left) * (1.0 - bal));
-        } else {
-            outL[k] = static_cast<Sample>((1.0 - bal) * left);
-        }
-
-        if (current(rightDur) > 0.5) {
-            const double b = (1.0 - current(rightPeriod)) * n;
-            outR[k] = static_cast<Sample>(((std::cos(b) * current(rightAmp)) * right) * bal);
-        } else {
-            outR[k] = static_cast<Sample>(bal * right);
-        }
+        // The seven parameters as this frame sees them, in Quorvel's numbering.
+        const float p[7] = {balancePerBlock ? blockBalance : current(balance),
+                            current(leftDur),
+                            current(leftAmp),
+                            current(leftPeriod),
+                            current(rightDur),
+                            current(rightAmp),
+                            current(rightPeriod)};
+        outL[k] = static_cast<Sample>(leftFrame(p, frameCounter, inL[k]));
+        outR[k] = static_cast<Sample>(rightFrame(p, frameCounter, inR[k]));
 
         if (++frameCounter > counterLimit) {
             frameCounter = 0;

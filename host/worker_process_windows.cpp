@@ -416,6 +416,7 @@ int serve(const SupervisedWork& work) {
     std::signal(SIGABRT, endOnAbort);
     std::signal(SIGINT, SIG_IGN);
     std::signal(SIGTERM, SIG_IGN);
+    std::signal(SIGBREAK, SIG_IGN);
     SetConsoleCtrlHandler(nullptr, TRUE);
     countPluginCallsIn(workerShared->counters);
     std::string unit;

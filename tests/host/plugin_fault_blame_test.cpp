@@ -228,6 +228,13 @@ TEST_F(PluginFaultBlameTest, ValidateTimesEachPluginCallNotEachCheck) {
     EXPECT_EQ(hung.status, 1) << hung.err;
     EXPECT_TRUE(contains(hung.out, "hung: no answer within 0.5 s at request 1")) << hung.out;
     EXPECT_TRUE(contains(hung.out, "INVALID")) << hung.out;
+
+    // A process call that never returns while another thread goes on writing parameters.
+    const ToolRun stuck =
+        run("hang@block:5", {"validate", "--only", "threaded-params", "--timeout", "0.5", "--seed", "3", "./plug.so"});
+    EXPECT_EQ(stuck.status, 1) << stuck.err;
+    EXPECT_TRUE(contains(stuck.out, "hung: no answer within 0.5 s at block 5 with writes from another thread"))
+        << stuck.out;
 }
 
 // The tool's own failure to start its supervised process (here no descriptor is left for

@@ -26,7 +26,7 @@ struct ValidateOptions {
     bool list = false;
     std::vector<std::string> only;
     std::vector<std::string> skip;
-    double timeoutSeconds = 60.0;
+    double timeoutSeconds = defaultCallTimeoutSeconds;
     std::uint32_t seed = 0;
     int repeat = 1;
 };
@@ -66,6 +66,27 @@ void printOutput(const CheckResult& result) {
     }
 }
 
+// The tool could not run a check (the last result says why): one line on the error stream, no
+// verdict on the plug-in, whose code never ran in that check; with --json, one report saying
+// so, the checks that did run included. Answers the exit status.
+int reportHostError(const ValidateOptions& options, std::uint32_t seed, const char* profile,
+                    const std::vector<CheckResult>& results) {
+    const std::string& error = results.back().hostError;
+    std::fprintf(stderr, "quorvel-host validate: %s\n", error.c_str());
+    if (options.json) {
+        nlohmann::json checks = nlohmann::json::array();
+        for (std::size_t k = 0; k + 1 < results.size(); ++k) {
+            const CheckResult& result = results[k];
+            checks.push_back({{"name", result.name}, {"status", statusText(result.status)}, {"detail", result.detail}});
+        }
+        const nlohmann::json report = {
+            {"plugin", options.plugin}, {"profile", profile}, {"strict", options.strict}, {"seed", seed},
+            {"passed", false},          {"verdict", nullptr}, {"hostError", error},       {"checks", checks}};
+        std::cout << report.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
+    }
+    return 1;
+}
+
 int runValidate(const ValidateOptions& options) {
     if (options.list) {
         printList();
@@ -74,8 +95,8 @@ int runValidate(const ValidateOptions& options) {
     if (options.plugin.empty()) {
         return usage("PLUGIN is required");
     }
-    if (!(options.timeoutSeconds >= 0.1 && options.timeoutSeconds <= 86400.0)) {  // NaN included
-        return usage("--timeout must be a number of seconds in 0.1..86400");
+    if (!(options.timeoutSeconds >= 0.001 && options.timeoutSeconds <= 86400.0)) {  // NaN included
+        return usage("--timeout must be a number of seconds in 0.001..86400");
     }
     for (const auto* names : {&options.only, &options.skip}) {
         const std::vector<std::string> unknown = unknownCheckNames(*names);
@@ -106,6 +127,9 @@ int runValidate(const ValidateOptions& options) {
         };
     }
     const std::vector<CheckResult> results = validatePlugin(options.plugin, validation);
+    if (!results.empty() && !results.back().hostError.empty()) {
+        return reportHostError(options, validation.seed, profile, results);
+    }
     const bool passed = validationPassed(results, options.strict);
     // An interrupted run has no verdict on the plug-in; it still fails, as an unfinished gate must.
     std::string interruption;
@@ -172,9 +196,7 @@ Subcommand addValidateCommand(CLI::App& app) {
     command->add_option("--skip", options->skip, "Leave out these checks: NAME,...")
         ->delimiter(',')
         ->allow_extra_args(false);
-    command->add_option("--timeout", options->timeoutSeconds, "Seconds each check may take")
-        ->check(finiteRange(0.1, 86400.0))
-        ->capture_default_str();
+    addTimeoutOption(*command, options->timeoutSeconds);
     command->add_option("--seed", options->seed, "Seed of every random choice (default: a new one, printed)")
         ->check(CLI::Range(1U, 0xFFFFFFFFU));
     command->add_option("--repeat", options->repeat, "Run each check this many times, with seeds SEED, SEED+1, ...")

@@ -31,7 +31,9 @@ void catchSignal(int signal) {
 // orderly interruption.
 constexpr int interruptions[] = {
     SIGINT, SIGTERM,
-#if !defined(_WIN32)
+#if defined(_WIN32)
+    SIGBREAK,  // Ctrl-Break at the console (Ctrl-C comes as SIGINT)
+#else
     SIGHUP, SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM,
 #endif
 };
@@ -64,7 +66,10 @@ const char* interruptionName(int signal) {
         return "SIGINT";
     case SIGTERM:
         return "SIGTERM";
-#if !defined(_WIN32)
+#if defined(_WIN32)
+    case SIGBREAK:
+        return "SIGBREAK";
+#else
     case SIGHUP:
         return "SIGHUP";
     case SIGQUIT:

@@ -6,7 +6,8 @@
 namespace quorvel::host {
 
 // Main thread, once at start: every signal that would end the tool (SIGINT, SIGTERM and, where
-// they exist, SIGHUP, SIGQUIT, SIGUSR1, SIGUSR2 and SIGALRM) sets a flag instead, so that the
+// they exist, SIGHUP, SIGQUIT, SIGUSR1, SIGUSR2 and SIGALRM; on Windows SIGBREAK, which is how
+// the C runtime delivers a console's Ctrl-Break, as it delivers Ctrl-C as SIGINT) sets a flag instead, so that the
 // tool can remove its temporary files and exit 1. runIsolated() ends its child and answers
 // interruptedBy on one. A broken pipe and a file-size limit (SIGPIPE, SIGXFSZ) are ignored: the
 // write then fails with an error the tool reports as its own.

@@ -145,6 +145,12 @@ bool readAvailable(int descriptor, std::string& into) {
     }
 }
 
+// Marks `outcome` as the tool's own failure to start the child, for the system's `reason`.
+void notStarted(IsolatedOutcome& outcome, const std::string& reason) {
+    outcome.notStarted = true;
+    outcome.failure = "the tool could not start its supervised process: " + reason;
+}
+
 }  // namespace
 
 // The work runs in a child: whatever the plug-in does, the tool outlives it and removes its
@@ -184,14 +190,14 @@ IsolatedOutcome runIsolated(const std::function<std::string()>& work, const std:
     IsolatedOutcome outcome;
     const SharedCounters shared;
     if (shared.get() == nullptr) {
-        outcome.failure = std::string("the host failed: cannot share memory with a child: ") + std::strerror(errno);
+        notStarted(outcome, std::string("cannot share memory with a child: ") + std::strerror(errno));
         return outcome;
     }
     PluginCallCounters& counters = *shared.get();
     int report[2] = {-1, -1};
     int captured[2] = {-1, -1};
     if (pipe(report) != 0 || (output == PluginOutput::captured && pipe(captured) != 0)) {
-        outcome.failure = std::string("the host failed: cannot create a pipe: ") + std::strerror(errno);
+        notStarted(outcome, std::string("cannot create a pipe: ") + std::strerror(errno));
         for (int descriptor : {report[0], report[1], captured[0], captured[1]}) {
             if (descriptor >= 0) {
                 close(descriptor);
@@ -203,7 +209,7 @@ IsolatedOutcome runIsolated(const std::function<std::string()>& work, const std:
     const pid_t parent = getpid();
     const pid_t child = fork();
     if (child < 0) {
-        outcome.failure = std::string("the host failed: cannot fork: ") + std::strerror(errno);
+        notStarted(outcome, std::string("cannot fork: ") + std::strerror(errno));
         for (int descriptor : {report[0], report[1], captured[0], captured[1]}) {
             if (descriptor >= 0) {
                 close(descriptor);

@@ -40,7 +40,8 @@ std::string runSupervised(const SupervisedWork& work, const std::string& unit, c
     const IsolatedOutcome outcome =
         runIsolated(supervisedWork(work), unit, command, limits, PluginOutput::toErrorStream);
     if (!outcome.completed) {
-        const bool pluginFault = outcome.interruptedBy == 0 && outcome.failure.rfind("the host failed", 0) != 0;
+        const bool pluginFault =
+            outcome.interruptedBy == 0 && !outcome.notStarted && outcome.failure.rfind("the host failed", 0) != 0;
         throw HostError((pluginFault ? "the plug-in " : "") + outcome.failure);
     }
     const std::string& reply = outcome.answer;

@@ -18,7 +18,9 @@ namespace quorvel::host {
 // own work is not counted). Answers what the work answered. A UsageError or HostError that the
 // work throws is thrown again here as the same type and message; a crash, exit, abort, hang,
 // exception of the plug-in ("the plug-in threw an exception: \"...\"") or an interruption
-// throws HostError saying so in one line, with the request or block it happened at.
+// throws HostError saying so in one line, with the request or block it happened at. When the
+// tool cannot start the supervised process at all, the HostError says so and why, and blames
+// no plug-in.
 std::string runSupervised(const SupervisedWork& work, const std::string& unit, const std::string& command,
                           double callSeconds);
 

@@ -416,6 +416,7 @@ int serve(const SupervisedWork& work) {
     std::signal(SIGABRT, endOnAbort);
     std::signal(SIGINT, SIG_IGN);
     std::signal(SIGTERM, SIG_IGN);
+    std::signal(SIGBREAK, SIG_IGN);
     SetConsoleCtrlHandler(nullptr, TRUE);
     countPluginCallsIn(workerShared->counters);
     std::string unit;
@@ -463,7 +464,8 @@ IsolatedOutcome run(const std::string& unit, const IsolationLimits& limits, Plug
     for (int attempt = 0;; ++attempt) {
         if (current.process == nullptr) {
             if (const std::string why = start(current, output); !why.empty()) {
-                outcome.failure = "the host failed: " + why;
+                outcome.notStarted = true;
+                outcome.failure = "the tool could not start its supervised process: " + why;
                 return outcome;
             }
         }
@@ -472,7 +474,9 @@ IsolatedOutcome run(const std::string& unit, const IsolationLimits& limits, Plug
         }
         retire(current);
         if (attempt > 0) {
-            outcome.failure = "the host failed: " + lastError("cannot reach the worker process");
+            outcome.notStarted = true;
+            outcome.failure =
+                "the tool could not start its supervised process: " + lastError("cannot reach the worker process");
             return outcome;
         }
     }

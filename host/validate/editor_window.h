@@ -31,7 +31,8 @@ public:
     // Main thread. Gives the window a new inner size, as a host does when the editor tells its own.
     void resize(int width, int height);
     // Main thread. Waits up to `milliseconds` for the window system's events, then handles the
-    // pending ones: the host's share of an idle period.
+    // pending ones: the host's share of an idle period. Where the plug-in's windows get their
+    // messages from here (Windows), their handling is marked as a plug-in call (plugin_call.h).
     void handleEvents(int milliseconds);
 
 private:

@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include "host/loader/host_error.h"
+#include "host/loader/plugin_call.h"
 #include "host/validate/editor_window.h"
 
 namespace quorvel::host {
@@ -47,6 +48,7 @@ EditorWindow::EditorWindow(int width, int height) : native_(std::make_unique<Nat
 
 EditorWindow::~EditorWindow() {
     if (native_->window != nullptr) {
+        const PluginCall destroying;  // the plug-in's child windows get their last messages
         DestroyWindow(native_->window);
     }
 }
@@ -56,11 +58,15 @@ void* EditorWindow::handle() const {
 }
 
 void EditorWindow::resize(int width, int height) {
+    const PluginCall resizing;  // the plug-in's child windows may be told of the change
     SetWindowPos(native_->window, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void EditorWindow::handleEvents(int milliseconds) {
     MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(milliseconds), QS_ALLINPUT);
+    // The messages of the editor's own windows run the plug-in's code: handling them is a
+    // plug-in call, timed as such; the wait before it is the tool's own.
+    const PluginCall handling;
     MSG message;
     while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
         TranslateMessage(&message);

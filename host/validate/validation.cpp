@@ -71,8 +71,11 @@ CheckResult runCheck(const std::string& name, const std::string& path, int round
     const auto start = std::chrono::steady_clock::now();
     for (int round = 0; round < std::max(1, rounds); ++round) {
         const std::uint32_t seed = checkSeed(options.seed + static_cast<std::uint32_t>(round), name);
+        // Only a plug-in call that does not return is timed: the tool's own work between the
+        // calls (scanning guarded buffers, comparing runs, waiting on the editor's window)
+        // never counts against the plug-in.
         IsolationLimits limits;
-        limits.totalSeconds = options.timeoutSeconds;
+        limits.callSeconds = options.timeoutSeconds;
         const std::string unit = name == loadName ? name : checkUnit(name, seed);
         const IsolatedOutcome outcome =
             runIsolated(work, unit, std::string("validate ") + name, limits, PluginOutput::captured);
@@ -83,6 +86,13 @@ CheckResult runCheck(const std::string& name, const std::string& path, int round
         result.outputLines += outcome.pluginOutputLines;
         if (result.output.empty()) {
             result.output = firstLines(outcome.pluginOutput, 3);
+        }
+        if (outcome.notStarted) {
+            // The tool's own failure: no plug-in code ran, so the check is not judged.
+            result.status = CheckStatus::skip;
+            result.detail = outcome.failure;
+            result.hostError = outcome.failure;
+            break;
         }
         result.interrupted = outcome.interruptedBy != 0;
         if (result.interrupted) {
@@ -177,6 +187,10 @@ std::vector<CheckResult> validatePlugin(const std::string& path, const Validatio
     // The library is loaded in the supervised processes only: whatever its initialisers or
     // finalisers do, the tool itself never runs them (where checks run isolated).
     CheckResult load = runCheck(loadName, path, 1, options);
+    if (!load.hostError.empty()) {
+        results.push_back(std::move(load));
+        return results;
+    }
     std::string unusable;
     if (load.status == CheckStatus::fail) {
         unusable = "the library did not load";
@@ -204,6 +218,10 @@ std::vector<CheckResult> validatePlugin(const std::string& path, const Validatio
             break;
         }
         CheckResult result = runCheck(name, path, options.repeat, options);
+        if (!result.hostError.empty()) {
+            results.push_back(std::move(result));
+            break;
+        }
         if (name == "record" && result.status == CheckStatus::fail) {
             unusable = "no usable record";
         }
@@ -215,7 +233,7 @@ std::vector<CheckResult> validatePlugin(const std::string& path, const Validatio
 
 bool validationPassed(const std::vector<CheckResult>& results, bool strict) {
     for (const CheckResult& result : results) {
-        if (result.interrupted || result.status == CheckStatus::fail ||
+        if (result.interrupted || !result.hostError.empty() || result.status == CheckStatus::fail ||
             (strict && result.status == CheckStatus::warn)) {
             return false;
         }

@@ -20,13 +20,18 @@ struct CheckResult {
     std::size_t outputLines = 0;  // lines the plug-in printed during the check
     std::string output;           // the first few of them
     bool interrupted = false;     // a signal ended the check (then skipped, not judged), and with it the run
+    // The tool could not run the check (it could not start its supervised process): the tool's
+    // own failure, saying why. The check is skipped, not judged, and the run ends with it.
+    std::string hostError;
 };
 
 struct ValidationOptions {
     ValidationProfile profile = ValidationProfile::host;
     // Warnings count as failures.
     bool strict = false;
-    // A check that runs longer than this is ended and fails (where checks run isolated).
+    // A call into the plug-in that does not return within this many seconds is a hang: the
+    // check is ended and fails (where checks run isolated). The tool's own work between calls
+    // is not counted, so a check may take much longer with every call in time.
     double timeoutSeconds = 60.0;
     // The seed of every random choice: the same seed drives the same values.
     std::uint32_t seed = 1;
@@ -54,7 +59,9 @@ std::vector<std::string> unknownCheckNames(const std::vector<std::string>& names
 // isolation where the platform allows (see supervision/isolation.h), the library loaded only there,
 // with the plug-in's own output collected, and answers the results in order. Checks that need
 // an effect are skipped once the library or its record proves unusable; a signal (SIGINT,
-// SIGTERM, SIGHUP) ends the run with a result marked `interrupted`.
+// SIGTERM, SIGHUP) ends the run with a result marked `interrupted`, and the tool's failure to
+// start a supervised process ends it with a last result holding `hostError`, which is not told
+// to `onResult`.
 std::vector<CheckResult> validatePlugin(const std::string& path, const ValidationOptions& options);
 
 // Supervised side. Runs one unit of validate's work on the library at `path`, as
@@ -62,7 +69,8 @@ std::vector<CheckResult> validatePlugin(const std::string& path, const Validatio
 // answers the verdict encoded for the supervisor. validate's worker process serves this.
 std::string runValidationUnit(const std::string& path, ValidationProfile profile, const std::string& unit);
 
-// Whether `results` pass: no failure, no interruption, and no warning when `strict`.
+// Whether `results` pass: no failure, no interruption, no error of the tool, and no warning
+// when `strict`.
 bool validationPassed(const std::vector<CheckResult>& results, bool strict);
 
 }  // namespace quorvel::host

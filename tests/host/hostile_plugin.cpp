@@ -6,6 +6,7 @@
 //   crash@unload, ...                                  while the library unloads (its finaliser)
 //   exit3@..., throw@...  as above: exit(3); throw a std::runtime_error out of the call
 //   slow:MS       every process call takes MS milliseconds
+//   slowrequest:MS  every request takes MS milliseconds
 //   chatty        prints on its standard output at every request and process call
 //   giant-name    writes 4,000 bytes into the effect-name buffer
 //   control-name  an effect name holding an escape sequence and a newline
@@ -70,6 +71,7 @@ struct Behaviour {
     bool loud = false;
     std::int32_t latency = 0;
     long slowMilliseconds = 0;
+    long slowRequestMilliseconds = 0;
     Misdeed atLoad = Misdeed::none;
     Misdeed atUnload = Misdeed::none;
     std::string chdirTo;
@@ -107,6 +109,8 @@ Behaviour readBehaviour() {
             behaviour.loud = true;
         } else if (item.rfind("chdir:", 0) == 0) {
             behaviour.chdirTo = item.substr(6);
+        } else if (item.rfind("slowrequest:", 0) == 0) {
+            behaviour.slowRequestMilliseconds = std::strtol(item.c_str() + 12, nullptr, 10);
         } else if (item.rfind("slow:", 0) == 0) {
             behaviour.slowMilliseconds = std::strtol(item.c_str() + 5, nullptr, 10);
         } else if (item.rfind("latency:", 0) == 0) {
@@ -194,6 +198,9 @@ std::intptr_t dispatch(EffectRecord* record, std::int32_t request, std::int32_t 
     }
     if (!behaviour.trigger.atBlock && behaviour.trigger.at == request) {
         misbehave(behaviour.trigger.misdeed);
+    }
+    if (behaviour.slowRequestMilliseconds > 0) {
+        sleepMilliseconds(behaviour.slowRequestMilliseconds);
     }
     switch (request) {
     case reqClose:

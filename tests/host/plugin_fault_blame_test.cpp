@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -21,6 +22,7 @@
 #include <vector>
 
 #include "host/audio/sound_file.h"
+#include "host/supervision/isolation.h"
 
 namespace fs = std::filesystem;
 
@@ -103,8 +105,9 @@ protected:
     }
 
     // Starts the tool in the test's folder, in a process group of its own, with QUORVEL_HOSTILE
-    // set to `hostile`, its output going to files beside the folder.
-    pid_t start(const std::string& hostile, const std::vector<std::string>& arguments) const {
+    // set to `hostile`, its output going to files beside the folder; with `fileLimit`, it may
+    // open no descriptor numbered that or above (its standard streams alone are open).
+    pid_t start(const std::string& hostile, const std::vector<std::string>& arguments, int fileLimit = 0) const {
         std::vector<std::string> words = {TOOL_FILE};
         words.insert(words.end(), arguments.begin(), arguments.end());
         const std::string out = (dir_.parent_path() / (dir_.filename().string() + ".out")).string();
@@ -117,6 +120,17 @@ protected:
                 _exit(127);
             }
             setenv("QUORVEL_HOSTILE", hostile.c_str(), 1);
+            if (fileLimit > 0) {
+                for (int descriptor = 3; descriptor < 1024; ++descriptor) {
+                    close(descriptor);
+                }
+                const rlimit limit{static_cast<rlim_t>(fileLimit), static_cast<rlim_t>(fileLimit)};
+                setrlimit(RLIMIT_NOFILE, &limit);
+#if defined(__SANITIZE_ADDRESS__)
+                // The leak checker's tracer at the end needs descriptors this run withholds.
+                setenv("ASAN_OPTIONS", "detect_leaks=0", 1);
+#endif
+            }
             std::vector<char*> argv;
             for (std::string& word : words) {
                 argv.push_back(word.data());
@@ -139,8 +153,8 @@ protected:
         return result;
     }
 
-    ToolRun run(const std::string& hostile, const std::vector<std::string>& arguments) const {
-        return finish(start(hostile, arguments));
+    ToolRun run(const std::string& hostile, const std::vector<std::string>& arguments, int fileLimit = 0) const {
+        return finish(start(hostile, arguments, fileLimit));
     }
 
     fs::path dir_;
@@ -190,6 +204,93 @@ TEST_F(PluginFaultBlameTest, SlowButSteadyCallsAreNoHangAndTheTimeoutIsPerCall) 
     const ToolRun hung = run("slow:3000", {"render", "./plug.so", "-i", "in.wav", "-o", "out.wav", "--timeout", "0.5"});
     EXPECT_EQ(hung.status, 1);
     EXPECT_TRUE(contains(hung.err, "the plug-in hung: no answer within 0.5 s at block 0")) << hung.err;
+}
+
+// validate times each plug-in call as the other commands do, never a check as a whole: a
+// check of slow but steady calls passes however long it takes, and a call that does not
+// return is a hang wherever the check makes it, the entry point and direct record calls too.
+TEST_F(PluginFaultBlameTest, ValidateTimesEachPluginCallNotEachCheck) {
+    // Open/close cycles for 1.5 s, every request taking 100 ms: each call in time, the check 3
+    // times the limit.
+    const ToolRun slow = run("slowrequest:100", {"validate", "--json", "--only", "open-close", "--timeout", "0.5",
+                                                 "--seed", "3", "./plug.so"});
+    EXPECT_EQ(slow.status, 0) << slow.out << slow.err;
+    const nlohmann::json report = nlohmann::json::parse(slow.out, nullptr, false);
+    ASSERT_FALSE(report.is_discarded()) << slow.out;
+    EXPECT_EQ(report["verdict"], "VALID");
+    ASSERT_EQ(report["checks"].size(), 2U);
+    EXPECT_EQ(report["checks"][1]["status"], "pass") << report["checks"][1];
+    EXPECT_GT(report["checks"][1]["seconds"].get<double>(), 1.0);
+
+    // The record check closes the effect through the record itself.
+    const ToolRun hung =
+        run("hang@request:1", {"validate", "--only", "record", "--timeout", "0.5", "--seed", "3", "./plug.so"});
+    EXPECT_EQ(hung.status, 1) << hung.err;
+    EXPECT_TRUE(contains(hung.out, "hung: no answer within 0.5 s at request 1")) << hung.out;
+    EXPECT_TRUE(contains(hung.out, "INVALID")) << hung.out;
+
+    // A process call that never returns while another thread goes on writing parameters.
+    const ToolRun stuck =
+        run("hang@block:5", {"validate", "--only", "threaded-params", "--timeout", "0.5", "--seed", "3", "./plug.so"});
+    EXPECT_EQ(stuck.status, 1) << stuck.err;
+    EXPECT_TRUE(contains(stuck.out, "hung: no answer within 0.5 s at block 5 with writes from another thread"))
+        << stuck.out;
+}
+
+// The tool's own failure to start its supervised process (here no descriptor is left for
+// its pipes) is the tool's error: one line with the system's reason, exit status 1, no
+// verdict on a plug-in whose code never ran, and every file as it was.
+TEST_F(PluginFaultBlameTest, TheToolFailingToStartItsSupervisedProcessBlamesNoPlugin) {
+    if (!quorvel::host::isolationSurvivesCrashes()) {
+        GTEST_SKIP() << "this build runs the work in the tool's own process";
+    }
+    const auto before = snapshot(dir_);
+    // 4: one descriptor beside the standard streams, for the loader, none for a pair of
+    // pipes; 5 and 6: one pipe, not the second that validate's capture needs.
+    for (const int limit : {4, 5, 6}) {
+        SCOPED_TRACE(limit);
+        const ToolRun validate = run("", {"validate", "--json", "--seed", "3", "./plug.so"}, limit);
+        EXPECT_EQ(validate.status, 1) << validate.err;
+        EXPECT_EQ(validate.err,
+                  "quorvel-host validate: the tool could not start its supervised process: cannot create a pipe: "
+                  "Too many open files\n");
+        const nlohmann::json report = nlohmann::json::parse(validate.out, nullptr, false);
+        ASSERT_FALSE(report.is_discarded()) << validate.out;
+        EXPECT_TRUE(report["verdict"].is_null()) << report["verdict"];
+        EXPECT_EQ(report["passed"], false);
+        EXPECT_TRUE(contains(report["hostError"].get<std::string>(), "could not start its supervised process"));
+        EXPECT_FALSE(contains(validate.out, "VALID")) << validate.out;
+
+        const ToolRun table = run("", {"validate", "--seed", "3", "./plug.so"}, limit);
+        EXPECT_EQ(table.status, 1) << table.err;
+        EXPECT_EQ(lineCount(table.err), 1) << table.err;
+        EXPECT_FALSE(contains(table.out, "VALID")) << table.out;
+        EXPECT_FALSE(contains(table.out, "FAIL")) << table.out;
+
+        for (const std::vector<std::string>& command :
+             {std::vector<std::string>{"render", "./plug.so", "-i", "in.wav", "-o", "out.wav"},
+              std::vector<std::string>{"info", "./plug.so"},
+              std::vector<std::string>{"bench", "./plug.so", "--seconds", "0.1"}}) {
+            SCOPED_TRACE(command.front());
+            const ToolRun other = run("", command, limit);
+            if (other.status == 0) {
+                // One pipe is all render, info and bench need: a finished render is the user's.
+                std::ofstream(dir_ / "out.wav", std::ios::binary) << "the user's earlier render, not to be lost";
+                continue;
+            }
+            EXPECT_EQ(other.status, 1) << other.err;
+            EXPECT_EQ(lineCount(other.err), 1) << other.err;
+            EXPECT_EQ(other.err.rfind("quorvel-host " + command.front() + ": ", 0), 0U) << other.err;
+            EXPECT_FALSE(contains(other.err, ": the plug-in ")) << other.err;
+            EXPECT_TRUE(snapshot(dir_) == before) << "a file changed, or a temporary file was left";
+        }
+    }
+    // At 4 every command fails to start its process, and says so.
+    const ToolRun render = run("", {"render", "./plug.so", "-i", "in.wav", "-o", "out.wav"}, 4);
+    EXPECT_EQ(render.err,
+              "quorvel-host render: the tool could not start its supervised process: cannot create a pipe: Too many "
+              "open files\n");
+    EXPECT_TRUE(snapshot(dir_) == before) << "a file changed, or a temporary file was left";
 }
 
 // Waiting for input is the tool's own time: an input pipe whose writer pauses mid-stream for

@@ -3,6 +3,7 @@
 
 #include "framework/request_codes.h"
 #include "host/loader/guarded_buffer.h"
+#include "host/loader/plugin_call.h"
 #include "host/supervision/isolation.h"
 #include "host/validate/checks/check_list.h"
 #include "host/validate/checks/check_support.h"
@@ -12,19 +13,31 @@ namespace quorvel::host {
 
 namespace {
 
+// Calls the entry point with `callback`, timed as a plug-in call.
+EffectRecord* callEntry(const CheckContext& context, HostCallback callback) {
+    noteCheckProgress("the entry point");
+    return callPlugin([&] { return context.entry(callback); });
+}
+
+// Closes the effect of `record` (request 1), timed as a plug-in call.
+void closeEffect(EffectRecord* record) {
+    noteCheckProgress("request " + std::to_string(reqClose));
+    callPlugin([&] { return record->dispatchEntry(record, reqClose, 0, 0, nullptr, 0.0F); });
+}
+
 CheckVerdict checkEntryVersionZero(const CheckContext& context) {
-    EffectRecord* record = context.entry(refusingHostCallback);
+    EffectRecord* record = callEntry(context, refusingHostCallback);
     if (record == nullptr) {
         return pass();
     }
     if (recordProblems(*record).empty()) {
-        record->dispatchEntry(record, reqClose, 0, 0, nullptr, 0.0F);
+        closeEffect(record);
     }
     return fail("the entry point created an effect although the host answered 0 to the version question");
 }
 
 CheckVerdict checkRecord(const CheckContext& context) {
-    EffectRecord* record = context.entry(hostCallback);
+    EffectRecord* record = callEntry(context, hostCallback);
     if (record == nullptr) {
         return fail("the entry point answered null to a host of version 2400");
     }
@@ -33,7 +46,7 @@ CheckVerdict checkRecord(const CheckContext& context) {
         return fail(summarise(problems, 4));
     }
     const EffectRecord copy = *record;
-    record->dispatchEntry(record, reqClose, 0, 0, nullptr, 0.0F);
+    closeEffect(record);
     if ((copy.flags & flagCanFloatReplacing) == 0 && (copy.flags & flagCanDoubleReplacing) == 0) {
         return fail("the record declares neither 32-bit nor 64-bit replacing processing");
     }

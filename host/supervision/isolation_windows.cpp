@@ -9,6 +9,7 @@
 
 #include <io.h>
 
+#include "host/loader/hex_text.h"
 #include "host/loader/plugin_call.h"
 #include "host/supervision/isolation.h"
 #include "host/supervision/output_capture.h"
@@ -71,9 +72,7 @@ std::vector<std::filesystem::path> temporaryFiles;  // changed on the main threa
 }
 
 LONG WINAPI reportCrash(EXCEPTION_POINTERS* info) {
-    char code[32];
-    std::snprintf(code, sizeof code, "0x%08lX", static_cast<unsigned long>(info->ExceptionRecord->ExceptionCode));
-    endTool(std::string("crashed (exception ") + code + ")");
+    endTool("crashed (exception " + hexText(static_cast<std::int32_t>(info->ExceptionRecord->ExceptionCode)) + ")");
 }
 
 extern "C" void reportAbort(int /*signal*/) {

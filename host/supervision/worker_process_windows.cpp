@@ -11,6 +11,7 @@
 #include <new>
 #include <string>
 
+#include "host/loader/hex_text.h"
 #include "host/loader/plugin_call.h"
 #include "host/supervision/interruption.h"
 #include "host/supervision/output_capture.h"
@@ -366,8 +367,7 @@ std::string endingOf(DWORD code, bool aborted) {
         {0x80000002, "datatype misalignment"},
         {0x80000003, "breakpoint"},
     };
-    char hex[16];
-    std::snprintf(hex, sizeof hex, "0x%08lX", static_cast<unsigned long>(code));
+    const std::string hex = hexText(static_cast<std::int32_t>(code));
     for (const Named& known : exceptions) {
         if (known.code == code) {
             return std::string("crashed (") + known.name + ", " + hex + ")";

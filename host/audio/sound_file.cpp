@@ -20,7 +20,7 @@
 #include <system_error>
 #include <vector>
 
-#include "host/loader/host_error.h"
+#include "host/loader/usage_error.h"
 
 namespace quorvel::host {
 
@@ -86,14 +86,23 @@ std::string knownExtensions() {
 }
 
 // The major format whose usual extension is `extension`, as libsndfile lists them; 0 if none.
+// Also the other names people give such files: .aif, and .ogg as well as the .oga this
+// libsndfile lists for Ogg (where the build has Ogg).
 int majorFormatFor(const std::string& extension) {
-    if (extension == "aif") {
-        return SF_FORMAT_AIFF;
+    struct Alias {
+        const char* extension;
+        int format;
+    };
+    static constexpr Alias aliases[] = {{"aif", SF_FORMAT_AIFF}, {"ogg", SF_FORMAT_OGG}, {"oga", SF_FORMAT_OGG}};
+    const std::vector<SF_FORMAT_INFO> formats = majorFormats();
+    for (const Alias& alias : aliases) {
+        if (extension == alias.extension &&
+            std::any_of(formats.begin(), formats.end(),
+                        [&](const SF_FORMAT_INFO& info) { return info.format == alias.format; })) {
+            return alias.format;
+        }
     }
-    if (extension == "oga") {
-        return SF_FORMAT_OGG;
-    }
-    for (const SF_FORMAT_INFO& info : majorFormats()) {
+    for (const SF_FORMAT_INFO& info : formats) {
         if (info.extension != nullptr && extension == info.extension) {
             return info.format;
         }
@@ -192,6 +201,13 @@ std::int64_t SoundFileReader::read(float* interleaved, std::int64_t count) {
 
 std::int64_t SoundFileReader::read(double* interleaved, std::int64_t count) {
     return sf_readf_double(file_, interleaved, count);
+}
+
+void requireAudioFormatName(const std::string& path) {
+    if (majorFormatFor(extensionOf(path)) == 0) {
+        throw UsageError("cannot tell an audio format from the name '" + path + "' (this build writes " +
+                         knownExtensions() + ")");
+    }
 }
 
 SoundFileWriter::SoundFileWriter(const std::string& path, int channels, int sampleRate, SampleEncoding encoding,

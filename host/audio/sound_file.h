@@ -49,6 +49,10 @@ StoredAudio measureSoundFile(const std::string& path);
 // How samples are stored in an output file.
 enum class SampleEncoding { float32, float64, pcm16, pcm24 };
 
+// Main thread. Throws UsageError when the extension of `path` names no format this build
+// writes (the message lists the ones it does).
+void requireAudioFormatName(const std::string& path);
+
 class SoundFileWriter : public AudioSink {
 public:
     // Writes into `path`, which must exist (a temporary output; it is emptied and never

@@ -60,6 +60,9 @@ SampleEncoding encodingFor(const RenderOptions& options) {
 
 // Refuses, before anything is written, outputs that would replace one of the files the render
 // reads or each other.
+// The longest declared latency a render compensates, in seconds.
+constexpr int maxCompensatedLatencySeconds = 60;
+
 void checkPaths(const RenderOptions& options) {
     checkOutputPath(options.output, "the output", {{"the input", options.input}, {"the plug-in", options.plugin}});
     if (!options.plot.empty()) {
@@ -68,6 +71,7 @@ void checkPaths(const RenderOptions& options) {
             options.plot, "the plot",
             {{"the input", options.input}, {"the plug-in", options.plugin}, {"the output", options.output}});
     }
+    requireAudioFormatName(options.output);
 }
 
 // The supervised part: everything that calls the plug-in. Writes the audio to `audioPath` and
@@ -88,6 +92,14 @@ std::string renderFiles(const RenderOptions& options, const std::string& audioPa
         notes.push_back("the plug-in has one input; the right channel is not used");
     }
     prepareForProcessing(instance, static_cast<float>(rate), options.blockSize, settings.precision);
+    const std::int32_t declaredLatency = instance.record().latency;
+    if (declaredLatency > maxCompensatedLatencySeconds * rate) {
+        // No effect delays its sound by this much; processing that many extra frames would
+        // only keep the render busy for nothing.
+        settings.compensateLatency = false;
+        notes.push_back("the plug-in declares a latency of " + std::to_string(declaredLatency) + " frames, more than " +
+                        std::to_string(maxCompensatedLatencySeconds) + " s: not compensated");
+    }
     instance.noteRequests(nullptr);  // the blocks are noted instead
 
     std::unique_ptr<WaveformSummary> summary;

@@ -159,7 +159,7 @@ TEST_F(ToolTest, AFailedRenderLeavesEveryFileAsItWasAndNoTemporaryFile) {
         {"hang@block:1", "-i in.wav -o out.wav --timeout 1", 1, "hung"},
         {"nan", "-i in.wav -o out.wav --strict", 1, "non-finite"},
         {"", "-i in.wav -o out.wav --set Nope=1", 2, "no parameter titled 'Nope'"},
-        {"", "-i in.wav -o notes.txt", 1, "cannot tell an audio format"},
+        {"", "-i in.wav -o notes.txt", 2, "cannot tell an audio format"},
         {"", "-i in.wav -o a.xi", 1, ".xi"},
         {"", "-i in.wav -o x.wav", 1, "is a folder"},
         {"", "-i in.wav -o ./plug.so", 1, "is the plug-in"},
@@ -385,6 +385,12 @@ TEST_F(ToolTest, LatencyIsCompensatedTheTailRingsOutAndRepeatedRendersAreIdentic
     writeAudio(dir_ / "slow.wav", 5, 0.5F, 1);  // a 1 Hz file still gets a close-up to draw
     ASSERT_EQ(run("", "render ./plug.so -i slow.wav -o slow-out.wav --plot slow.svg").status, 0);
     EXPECT_NE(readFile(dir_ / "slow.svg").find("<svg"), std::string::npos);
+    // 100 frames at 1 Hz is beyond any effect's delay: not compensated, the render ends.
+    const ToolRun huge = run("latency:100", "render ./plug.so -i slow.wav -o huge.wav");
+    ASSERT_EQ(huge.status, 0) << huge.err;
+    EXPECT_NE(huge.err.find("declares a latency of 100 frames, more than 60 s: not compensated"), std::string::npos)
+        << huge.err;
+    EXPECT_EQ(readAudio(dir_ / "huge.wav").size(), 10U);
 
     ASSERT_EQ(run("", "render ./plug.so -i in.wav -o again.wav --plot again.png").status, 0);
     const std::string first = readFile(dir_ / "again.wav");
@@ -426,6 +432,7 @@ TEST_F(ToolTest, TheCommandLineAnswersUsageErrorsWith2AndNamesWhatIsWrong) {
         {"render ./plug.so -o x.wav --set Gain=1 --ramp gain=0:1", 2, "name the same parameter"},
         {"render ./plug.so -o x.wav --set 00001=1", 2, "index 00001"},
         {"render ./plug.so -o x.wav --plot x.gif", 2, "picture format"},
+        {"render ./plug.so -o x", 2, "cannot tell an audio format from the name 'x'"},
         {"info libm.so.6", 1, "cannot load the plug-in 'libm.so.6'"},
     };
     for (const Case& c : cases) {
@@ -441,6 +448,8 @@ TEST_F(ToolTest, TheCommandLineAnswersUsageErrorsWith2AndNamesWhatIsWrong) {
     const ToolRun bare = run("", "info plug.so");  // a name without a folder is a file here
     EXPECT_EQ(bare.status, 0) << bare.err;
     EXPECT_EQ(run("", "render ./plug.so -o index.wav --set 000=0.5").status, 0);
+    ASSERT_EQ(run("", "render ./plug.so -o vorbis.ogg").status, 0);  // .ogg as well as .oga
+    EXPECT_EQ(readFile(dir_ / "vorbis.ogg").rfind("OggS", 0), 0U);
 }
 
 }  // namespace

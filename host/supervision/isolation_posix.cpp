@@ -8,14 +8,13 @@
 #endif
 
 #include <cerrno>
-#include <chrono>
 #include <csignal>
-#include <cstdio>
 #include <cstring>
 #include <exception>
 #include <new>
 
 #include "host/loader/plugin_call.h"
+#include "host/supervision/call_watchdog.h"
 #include "host/supervision/interruption.h"
 #include "host/supervision/isolation.h"
 #include "host/supervision/output_capture.h"
@@ -31,8 +30,6 @@ constexpr bool forkWork = false;
 #else
 constexpr bool forkWork = true;
 #endif
-
-using Clock = std::chrono::steady_clock;
 
 // How often the supervisor looks at the clock and the interruption flag while it waits.
 constexpr int pollMilliseconds = 50;
@@ -122,12 +119,6 @@ public:
 private:
     PluginCallCounters* counters_ = nullptr;
 };
-
-std::string seconds(double value) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%g", value);
-    return text;
-}
 
 // Reads what is there without blocking; answers false at end of file or error.
 bool readAvailable(int descriptor, std::string& into) {
@@ -271,13 +262,7 @@ IsolatedOutcome runIsolated(const std::function<std::string()>& work, const std:
         }
     };
 
-    const Clock::time_point start = Clock::now();
-    // The last time a plug-in call started or ended, or the work was outside any call: the
-    // clock of limits.callSeconds runs only while one call stays unanswered, never while the
-    // tool does its own work (reading input, writing, drawing a plot).
-    Clock::time_point lastSign = start;
-    std::uint32_t lastStarted = 0;
-    std::uint32_t lastFinished = 0;
+    CallWatchdog watchdog(limits, counters);
     std::string stopped;  // why the supervisor killed the child, empty when it did not
     int status = 0;
     for (;;) {
@@ -286,26 +271,14 @@ IsolatedOutcome runIsolated(const std::function<std::string()>& work, const std:
         readAvailable(report[0], received);
         takeMessages();
         takeOutput();
-        const Clock::time_point now = Clock::now();
-        const std::uint32_t started = counters.started.load(std::memory_order_relaxed);
-        const std::uint32_t finished = counters.finished.load(std::memory_order_relaxed);
-        if (started != lastStarted || finished != lastFinished || started == finished) {
-            lastSign = now;
-            lastStarted = started;
-            lastFinished = finished;
-        }
         if (waitpid(child, &status, WNOHANG) == child) {
             break;
         }
-        const double elapsed = std::chrono::duration<double>(now - start).count();
-        const double quiet = std::chrono::duration<double>(now - lastSign).count();
         if (const int signal = pendingInterruption(); signal != 0) {
             outcome.interruptedBy = signal;
             stopped = std::string("interrupted by ") + interruptionName(signal);
-        } else if (limits.totalSeconds > 0 && elapsed > limits.totalSeconds) {
-            stopped = "timed out after " + seconds(limits.totalSeconds) + " s";
-        } else if (limits.callSeconds > 0 && quiet > limits.callSeconds) {
-            stopped = "hung: no answer within " + seconds(limits.callSeconds) + " s";
+        } else {
+            stopped = watchdog.expired();
         }
         if (!stopped.empty()) {
             kill(child, SIGKILL);
@@ -325,14 +298,8 @@ IsolatedOutcome runIsolated(const std::function<std::string()>& work, const std:
     outcome.pluginOutputLines = printed.lines();
 
     const std::string where = outcome.lastNote.empty() ? "" : " at " + outcome.lastNote;
-    if (stopped.empty() && !answered && pendingInterruption() != 0) {
-        // The child ended on its own while the tool was being interrupted: the interruption
-        // is what the user asked for, and what is told.
-        outcome.interruptedBy = pendingInterruption();
-        stopped = std::string("interrupted by ") + interruptionName(outcome.interruptedBy);
-    }
-    if (!stopped.empty()) {
-        outcome.failure = stopped + (outcome.interruptedBy != 0 ? "" : where);
+    if (tellStopped(outcome, stopped, answered)) {
+        // Stopped by the supervisor, or ended while the user interrupted the tool.
     } else if (WIFSIGNALED(status)) {
         outcome.failure = std::string("crashed (") + strsignal(WTERMSIG(status)) + ")" + where;
     } else if (!pluginError.empty()) {

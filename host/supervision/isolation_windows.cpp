@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <csignal>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <vector>
@@ -11,6 +10,7 @@
 
 #include "host/loader/hex_text.h"
 #include "host/loader/plugin_call.h"
+#include "host/supervision/call_watchdog.h"
 #include "host/supervision/isolation.h"
 #include "host/supervision/output_capture.h"
 #include "host/supervision/worker_process.h"
@@ -86,16 +86,9 @@ extern "C" void reportExit() {
     }
 }
 
-std::string seconds(double value) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%g", value);
-    return text;
-}
-
 // Watches the clock while the work runs and ends the tool when a limit runs out.
 struct Watchdog {
     IsolationLimits limits;
-    ULONGLONG start = GetTickCount64();
     HANDLE stop = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     HANDLE thread = nullptr;
 
@@ -104,27 +97,11 @@ struct Watchdog {
         return 0;
     }
 
-    // The clock of limits.callSeconds runs only while a plug-in call stays unanswered: it
-    // restarts whenever a call starts or ends, and while the work is outside any call.
     void run() {
-        const PluginCallCounters& counters = pluginCallCounters();
-        ULONGLONG quietSince = start;
-        std::uint32_t lastStarted = counters.started.load(std::memory_order_relaxed);
-        std::uint32_t lastFinished = counters.finished.load(std::memory_order_relaxed);
+        CallWatchdog watchdog(limits, pluginCallCounters());
         while (WaitForSingleObject(stop, 50) == WAIT_TIMEOUT) {
-            const ULONGLONG now = GetTickCount64();
-            const std::uint32_t started = counters.started.load(std::memory_order_relaxed);
-            const std::uint32_t finished = counters.finished.load(std::memory_order_relaxed);
-            if (started != lastStarted || finished != lastFinished || started == finished) {
-                quietSince = now;
-                lastStarted = started;
-                lastFinished = finished;
-            }
-            if (limits.totalSeconds > 0 && static_cast<double>(now - start) > 1000.0 * limits.totalSeconds) {
-                endTool("timed out after " + seconds(limits.totalSeconds) + " s");
-            }
-            if (limits.callSeconds > 0 && static_cast<double>(now - quietSince) > 1000.0 * limits.callSeconds) {
-                endTool("hung: no answer within " + seconds(limits.callSeconds) + " s");
+            if (const std::string expired = watchdog.expired(); !expired.empty()) {
+                endTool(expired);
             }
         }
     }

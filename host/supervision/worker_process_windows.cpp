@@ -13,6 +13,7 @@
 
 #include "host/loader/hex_text.h"
 #include "host/loader/plugin_call.h"
+#include "host/supervision/call_watchdog.h"
 #include "host/supervision/interruption.h"
 #include "host/supervision/output_capture.h"
 #include "host/supervision/worker_process.h"
@@ -332,12 +333,6 @@ bool completeReply(const std::string& received, std::string& reply) {
     return true;
 }
 
-std::string seconds(double value) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%g", value);
-    return text;
-}
-
 // What ended a worker that did not reply, from its exit code.
 std::string endingOf(DWORD code, bool aborted) {
     struct Named {
@@ -492,12 +487,7 @@ IsolatedOutcome run(const std::string& unit, const IsolationLimits& limits, Plug
         readAvailable(worker.capture, printedChunk);
         printed.append(printedChunk.data(), printedChunk.size());
     };
-    const ULONGLONG start = GetTickCount64();
-    // The clock of limits.callSeconds runs only while one plug-in call stays unanswered, never
-    // while the worker does the tool's own work (reading input, writing, drawing a plot).
-    ULONGLONG lastSign = start;
-    std::uint32_t lastStarted = counters.started.load(std::memory_order_relaxed);
-    std::uint32_t lastFinished = counters.finished.load(std::memory_order_relaxed);
+    CallWatchdog watchdog(limits, counters);
     std::string stopped;  // why the tool ended the worker, empty when it did not
     bool replied = false;
     bool ended = false;
@@ -512,21 +502,11 @@ IsolatedOutcome run(const std::string& unit, const IsolationLimits& limits, Plug
             ended = true;
             break;
         }
-        const ULONGLONG now = GetTickCount64();
-        const std::uint32_t started = counters.started.load(std::memory_order_relaxed);
-        const std::uint32_t finished = counters.finished.load(std::memory_order_relaxed);
-        if (started != lastStarted || finished != lastFinished || started == finished) {
-            lastSign = now;
-            lastStarted = started;
-            lastFinished = finished;
-        }
         if (const int signal = pendingInterruption(); signal != 0) {
             outcome.interruptedBy = signal;
             stopped = std::string("interrupted by ") + interruptionName(signal);
-        } else if (limits.totalSeconds > 0 && static_cast<double>(now - start) > 1000.0 * limits.totalSeconds) {
-            stopped = "timed out after " + seconds(limits.totalSeconds) + " s";
-        } else if (limits.callSeconds > 0 && static_cast<double>(now - lastSign) > 1000.0 * limits.callSeconds) {
-            stopped = "hung: no answer within " + seconds(limits.callSeconds) + " s";
+        } else {
+            stopped = watchdog.expired();
         }
         if (!stopped.empty()) {
             TerminateProcess(worker.process, 1);
@@ -552,12 +532,8 @@ IsolatedOutcome run(const std::string& unit, const IsolationLimits& limits, Plug
     }
 
     const std::string where = outcome.lastNote.empty() ? "" : " at " + outcome.lastNote;
-    if (stopped.empty() && !replied && pendingInterruption() != 0) {
-        outcome.interruptedBy = pendingInterruption();
-        stopped = std::string("interrupted by ") + interruptionName(outcome.interruptedBy);
-    }
-    if (!stopped.empty()) {
-        outcome.failure = stopped + (outcome.interruptedBy != 0 ? "" : where);
+    if (tellStopped(outcome, stopped, replied)) {
+        // Stopped by the tool, or ended while the user interrupted the tool.
     } else if (!replied) {
         outcome.failure = endingOf(code, aborted) + where;
     } else if (reply.empty() || reply[0] == 'E') {

@@ -15,6 +15,7 @@
 #include "host/loader/usage_error.h"
 #include "host/supervision/interruption.h"
 #include "host/supervision/isolation.h"
+#include "host/supervision/tool_shortage.h"
 
 namespace quorvel::host {
 namespace {
@@ -87,7 +88,9 @@ int run(int argc, char** argv, bool worker) {
                          name.c_str());
             return exitUsage;
         } catch (const std::exception& error) {
-            std::fprintf(stderr, "quorvel-host %s: %s\n", name.c_str(), error.what());
+            const std::string shortage = toolShortage(error);
+            std::fprintf(stderr, "quorvel-host %s: %s\n", name.c_str(),
+                         shortage.empty() ? error.what() : shortageLine(shortage).c_str());
             return exitFailure;
         }
     }

@@ -1,5 +1,6 @@
 #include "host/supervision/call_watchdog.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <utility>
 
@@ -33,6 +34,14 @@ std::string CallWatchdog::expired() {
         return "hung: no answer within " + secondsText(limits_.callSeconds) + " s";
     }
     return {};
+}
+
+int CallWatchdog::pollMilliseconds(int longest) const {
+    if (limits_.callSeconds <= 0) {
+        return longest;
+    }
+    const double quarter = limits_.callSeconds * 1000.0 / 4.0;
+    return quarter >= longest ? longest : std::max(1, static_cast<int>(quarter));
 }
 
 bool tellStopped(IsolatedOutcome& outcome, std::string stopped, bool answered) {

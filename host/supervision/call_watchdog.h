@@ -23,6 +23,11 @@ public:
     // 10 s"), or an empty string while no limit has run out. Called at every poll.
     std::string expired();
 
+    // How long the supervisor may wait between two calls of expired(), in milliseconds:
+    // `longest`, or less where a short call limit must be seen in time (a quarter of it,
+    // at least 1 ms).
+    int pollMilliseconds(int longest) const;
+
 private:
     using Clock = std::chrono::steady_clock;
     IsolationLimits limits_;

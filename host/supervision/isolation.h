@@ -29,16 +29,17 @@ struct IsolatedOutcome {
     // block 12", "hung: no answer within 10 s at block 12", "timed out after 60 s at ...",
     // "threw an exception: \"<the plug-in's message>\" at block 3", "interrupted by SIGINT",
     // "the host failed: <message>", "the tool could not start its supervised process: cannot
-    // fork: Resource temporarily unavailable" (then `notStarted` is set).
+    // fork: Resource temporarily unavailable" or "the tool ran short of resources: out of
+    // memory" (then `toolFailed` is set).
     std::string failure;
     std::string lastNote;               // the last progress note, empty when none
     std::string pluginOutput;           // captured mode: what the work printed (the first 64 KiB)
     std::size_t pluginOutputLines = 0;  // captured mode: how many lines it printed in all
     int interruptedBy = 0;              // SIGINT, SIGTERM or SIGHUP when one ended the wait, else 0
-    // The tool could not start the supervised process (no process, pipe or shared memory to
-    // be had): the tool's own failure, which says nothing about the plug-in, as no plug-in
-    // code ran.
-    bool notStarted = false;
+    // The tool's own failure, which says nothing about the plug-in: it could not start the
+    // supervised process (no process, pipe or shared memory to be had), or the work ran short
+    // of memory or threads outside any plug-in call.
+    bool toolFailed = false;
 };
 
 // Captured output beyond this many bytes is counted in lines but not kept.

@@ -18,6 +18,7 @@
 #include "host/supervision/interruption.h"
 #include "host/supervision/isolation.h"
 #include "host/supervision/output_capture.h"
+#include "host/supervision/tool_shortage.h"
 
 namespace quorvel::host {
 
@@ -31,15 +32,16 @@ constexpr bool forkWork = false;
 constexpr bool forkWork = true;
 #endif
 
-// How often the supervisor looks at the clock and the interruption flag while it waits.
+// How often the supervisor looks at the clock and the interruption flag while it waits, at
+// the most (a short call limit is looked at more often).
 constexpr int pollMilliseconds = 50;
 
 // The child's end of the pipe to the parent; -1 outside a child.
 int reportChannel = -1;
 
 // Messages from the child are a tag byte, a text and a zero byte: 'N' a progress note, 'R'
-// the work's answer, 'E' the message of the tool's own exception, 'X' that of an exception
-// that escaped a call into the plug-in.
+// the work's answer, 'E' the message of the tool's own exception, 'S' the tool's own shortage
+// of memory or threads, 'X' the message of an exception that escaped a call into the plug-in.
 void send(char tag, const std::string& text) {
     std::string message = tag + text;
     message.push_back('\0');
@@ -85,7 +87,8 @@ void send(char tag, const std::string& text) {
     } catch (const PluginException& error) {
         send('X', error.what());
     } catch (const std::exception& error) {
-        send('E', error.what());
+        const std::string shortage = toolShortage(error);
+        send(shortage.empty() ? 'E' : 'S', shortage.empty() ? error.what() : shortage);
     } catch (...) {
         send('E', "an unexpected error");
     }
@@ -138,7 +141,7 @@ bool readAvailable(int descriptor, std::string& into) {
 
 // Marks `outcome` as the tool's own failure to start the child, for the system's `reason`.
 void notStarted(IsolatedOutcome& outcome, const std::string& reason) {
-    outcome.notStarted = true;
+    outcome.toolFailed = true;
     outcome.failure = "the tool could not start its supervised process: " + reason;
 }
 
@@ -230,6 +233,7 @@ IsolatedOutcome runIsolated(const std::function<std::string()>& work, const std:
     std::string printedChunk;
     std::string error;
     std::string pluginError;
+    std::string shortage;
     bool answered = false;
     // Takes every whole message received so far; answers whether there was one.
     auto takeMessages = [&] {
@@ -250,6 +254,8 @@ IsolatedOutcome runIsolated(const std::function<std::string()>& work, const std:
                 error = std::move(text);
             } else if (tag == 'X') {
                 pluginError = std::move(text);
+            } else if (tag == 'S') {
+                shortage = std::move(text);
             }
             parsed = end + 1;
         }
@@ -267,7 +273,7 @@ IsolatedOutcome runIsolated(const std::function<std::string()>& work, const std:
     int status = 0;
     for (;;) {
         pollfd waits[2] = {{report[0], POLLIN, 0}, {captured[0], POLLIN, 0}};
-        poll(waits, captured[0] >= 0 ? 2 : 1, pollMilliseconds);
+        poll(waits, captured[0] >= 0 ? 2 : 1, watchdog.pollMilliseconds(pollMilliseconds));
         readAvailable(report[0], received);
         takeMessages();
         takeOutput();
@@ -304,6 +310,9 @@ IsolatedOutcome runIsolated(const std::function<std::string()>& work, const std:
         outcome.failure = std::string("crashed (") + strsignal(WTERMSIG(status)) + ")" + where;
     } else if (!pluginError.empty()) {
         outcome.failure = "threw an exception: \"" + pluginError + "\"" + where;
+    } else if (!shortage.empty()) {
+        outcome.toolFailed = true;
+        outcome.failure = shortageLine(shortage);
     } else if (!error.empty()) {
         outcome.failure = "the host failed: " + error;
     } else if (!answered) {

@@ -99,7 +99,7 @@ struct Watchdog {
 
     void run() {
         CallWatchdog watchdog(limits, pluginCallCounters());
-        while (WaitForSingleObject(stop, 50) == WAIT_TIMEOUT) {
+        while (WaitForSingleObject(stop, static_cast<DWORD>(watchdog.pollMilliseconds(50))) == WAIT_TIMEOUT) {
             if (const std::string expired = watchdog.expired(); !expired.empty()) {
                 endTool(expired);
             }

@@ -6,6 +6,7 @@
 #include "host/loader/plugin_call.h"
 #include "host/loader/usage_error.h"
 #include "host/supervision/isolation.h"
+#include "host/supervision/tool_shortage.h"
 
 namespace quorvel::host {
 
@@ -28,7 +29,8 @@ SupervisedWork supervisedWork(SupervisedWork work) {
         } catch (const UsageError& error) {
             return usageTag + std::string(error.what());
         } catch (const std::exception& error) {
-            return errorTag + std::string(error.what());
+            const std::string shortage = toolShortage(error);
+            return errorTag + (shortage.empty() ? std::string(error.what()) : shortageLine(shortage));
         }
     };
 }
@@ -41,7 +43,7 @@ std::string runSupervised(const SupervisedWork& work, const std::string& unit, c
         runIsolated(supervisedWork(work), unit, command, limits, PluginOutput::toErrorStream);
     if (!outcome.completed) {
         const bool pluginFault =
-            outcome.interruptedBy == 0 && !outcome.notStarted && outcome.failure.rfind("the host failed", 0) != 0;
+            outcome.interruptedBy == 0 && !outcome.toolFailed && outcome.failure.rfind("the host failed", 0) != 0;
         throw HostError((pluginFault ? "the plug-in " : "") + outcome.failure);
     }
     const std::string& reply = outcome.answer;

@@ -16,6 +16,7 @@
 #include "host/supervision/call_watchdog.h"
 #include "host/supervision/interruption.h"
 #include "host/supervision/output_capture.h"
+#include "host/supervision/tool_shortage.h"
 #include "host/supervision/worker_process.h"
 
 namespace quorvel::host::worker {
@@ -43,8 +44,9 @@ struct Shared {
 
 static_assert(std::atomic<std::uint32_t>::is_always_lock_free);
 
-// How often the tool looks at the clock, the pipes and the interruption flag while it waits.
-constexpr DWORD pollMilliseconds = 20;
+// How often the tool looks at the clock, the pipes and the interruption flag while it waits,
+// at the most (a short call limit is looked at more often).
+constexpr int pollMilliseconds = 20;
 // How long a worker told to end may take before it is ended by force.
 constexpr DWORD retireMilliseconds = 5000;
 // The pipes' buffers: a plug-in printing much does not wait on the tool at every line.
@@ -57,7 +59,7 @@ bool toolStartsWorkers = false;
 
 // ---- Both sides: messages are a 32-bit length and the bytes. A reply's first byte is its
 // kind: 'R' the work's answer, 'X' the message of an exception that escaped a plug-in call,
-// 'E' the message of the tool's own exception.
+// 'E' the message of the tool's own exception, 'S' the tool's own shortage of memory or threads.
 
 bool writeAll(HANDLE channel, const char* data, std::size_t size) {
     while (size > 0) {
@@ -423,7 +425,8 @@ int serve(const SupervisedWork& work) {
         } catch (const PluginException& error) {
             reply = 'X' + std::string(error.what());
         } catch (const std::exception& error) {
-            reply = 'E' + std::string(error.what());
+            const std::string shortage = toolShortage(error);
+            reply = shortage.empty() ? 'E' + std::string(error.what()) : 'S' + shortage;
         } catch (...) {
             reply = "Ean unexpected error";
         }
@@ -459,7 +462,7 @@ IsolatedOutcome run(const std::string& unit, const IsolationLimits& limits, Plug
     for (int attempt = 0;; ++attempt) {
         if (current.process == nullptr) {
             if (const std::string why = start(current, output); !why.empty()) {
-                outcome.notStarted = true;
+                outcome.toolFailed = true;
                 outcome.failure = "the tool could not start its supervised process: " + why;
                 return outcome;
             }
@@ -469,7 +472,7 @@ IsolatedOutcome run(const std::string& unit, const IsolationLimits& limits, Plug
         }
         retire(current);
         if (attempt > 0) {
-            outcome.notStarted = true;
+            outcome.toolFailed = true;
             outcome.failure =
                 "the tool could not start its supervised process: " + lastError("cannot reach the worker process");
             return outcome;
@@ -514,7 +517,7 @@ IsolatedOutcome run(const std::string& unit, const IsolationLimits& limits, Plug
             ended = true;
             break;
         }
-        WaitForSingleObject(worker.process, pollMilliseconds);
+        WaitForSingleObject(worker.process, static_cast<DWORD>(watchdog.pollMilliseconds(pollMilliseconds)));
     }
     // What the worker printed and sent just before it replied or ended.
     takeOutput();
@@ -540,6 +543,9 @@ IsolatedOutcome run(const std::string& unit, const IsolationLimits& limits, Plug
         outcome.failure = "the host failed: " + (reply.empty() ? std::string("an empty reply") : reply.substr(1));
     } else if (reply[0] == 'X') {
         outcome.failure = "threw an exception: \"" + reply.substr(1) + "\"" + where;
+    } else if (reply[0] == 'S') {
+        outcome.toolFailed = true;
+        outcome.failure = shortageLine(reply.substr(1));
     } else {
         outcome.completed = true;
         outcome.answer = reply.substr(1);

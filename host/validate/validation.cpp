@@ -83,12 +83,13 @@ CheckResult runCheck(const std::string& name, const std::string& path, int round
             outcome.completed ? decode(outcome.answer) : CheckVerdict{CheckStatus::fail, outcome.failure};
         result.status = verdict.status;
         result.detail = verdict.detail;
+        result.faulted = !outcome.completed;
         result.outputLines += outcome.pluginOutputLines;
         if (result.output.empty()) {
             result.output = firstLines(outcome.pluginOutput, 3);
         }
-        if (outcome.notStarted) {
-            // The tool's own failure: no plug-in code ran, so the check is not judged.
+        if (outcome.toolFailed) {
+            // The tool's own failure, which says nothing about the plug-in: not judged.
             result.status = CheckStatus::skip;
             result.detail = outcome.failure;
             result.hostError = outcome.failure;
@@ -222,7 +223,10 @@ std::vector<CheckResult> validatePlugin(const std::string& path, const Validatio
             results.push_back(std::move(result));
             break;
         }
-        if (name == "record" && result.status == CheckStatus::fail) {
+        // A record the check judged unusable leaves nothing to test; a fault of the plug-in
+        // during the check (a crash, exit or hang) is the record check's finding, and every
+        // other check still runs and reports its own.
+        if (name == "record" && result.status == CheckStatus::fail && !result.faulted) {
             unusable = "no usable record";
         }
         interrupted = result.interrupted;

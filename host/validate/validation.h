@@ -20,8 +20,10 @@ struct CheckResult {
     std::size_t outputLines = 0;  // lines the plug-in printed during the check
     std::string output;           // the first few of them
     bool interrupted = false;     // a signal ended the check (then skipped, not judged), and with it the run
-    // The tool could not run the check (it could not start its supervised process): the tool's
-    // own failure, saying why. The check is skipped, not judged, and the run ends with it.
+    bool faulted = false;         // the plug-in crashed, exited, hung or threw during the check
+    // The tool could not run the check (it could not start its supervised process, or ran
+    // short of memory or threads): the tool's own failure, saying why. The check is skipped, not judged, and the run
+    // ends with it.
     std::string hostError;
 };
 

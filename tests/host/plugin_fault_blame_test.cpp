@@ -204,6 +204,12 @@ TEST_F(PluginFaultBlameTest, SlowButSteadyCallsAreNoHangAndTheTimeoutIsPerCall) 
     const ToolRun hung = run("slow:3000", {"render", "./plug.so", "-i", "in.wav", "-o", "out.wav", "--timeout", "0.5"});
     EXPECT_EQ(hung.status, 1);
     EXPECT_TRUE(contains(hung.err, "the plug-in hung: no answer within 0.5 s at block 0")) << hung.err;
+    // A limit shorter than the supervisor's usual look at the clock is still kept: 20 ms
+    // calls against 5 ms.
+    const ToolRun brief =
+        run("slow:20", {"render", "./plug.so", "-i", "in.wav", "-o", "out.wav", "--timeout", "0.005"});
+    EXPECT_EQ(brief.status, 1);
+    EXPECT_TRUE(contains(brief.err, "the plug-in hung: no answer within 0.005 s at block ")) << brief.err;
 }
 
 // validate times each plug-in call as the other commands do, never a check as a whole: a
@@ -222,11 +228,13 @@ TEST_F(PluginFaultBlameTest, ValidateTimesEachPluginCallNotEachCheck) {
     EXPECT_EQ(report["checks"][1]["status"], "pass") << report["checks"][1];
     EXPECT_GT(report["checks"][1]["seconds"].get<double>(), 1.0);
 
-    // The record check closes the effect through the record itself.
-    const ToolRun hung =
-        run("hang@request:1", {"validate", "--only", "record", "--timeout", "0.5", "--seed", "3", "./plug.so"});
+    // The record check closes the effect through the record itself. A hang there is the
+    // record check's finding, and the other checks still run.
+    const ToolRun hung = run(
+        "hang@request:1", {"validate", "--only", "record,open-close", "--timeout", "0.5", "--seed", "3", "./plug.so"});
     EXPECT_EQ(hung.status, 1) << hung.err;
     EXPECT_TRUE(contains(hung.out, "hung: no answer within 0.5 s at request 1")) << hung.out;
+    EXPECT_FALSE(contains(hung.out, "no usable record")) << hung.out;
     EXPECT_TRUE(contains(hung.out, "INVALID")) << hung.out;
 
     // A process call that never returns while another thread goes on writing parameters.

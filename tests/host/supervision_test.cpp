@@ -6,8 +6,10 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <new>
 #include <stdexcept>
 #include <string>
+#include <system_error>
 #include <thread>
 
 #include "host/loader/plugin_call.h"
@@ -122,6 +124,22 @@ TEST(SupervisionTest, EveryWayOfEndingIsToldWithThePlace) {
         return {};
     });
     EXPECT_EQ(threwOther.failure, "threw an exception: \"an exception that is no std::exception\"");
+    EXPECT_FALSE(threwOther.toolFailed);
+
+    // Memory or a thread the tool itself could not have is its own failure, never the
+    // plug-in's; any other error of the tool is no shortage.
+    const IsolatedOutcome noMemory = supervise([]() -> std::string { throw std::bad_alloc(); });
+    EXPECT_TRUE(noMemory.toolFailed);
+    EXPECT_EQ(noMemory.failure, "the tool ran short of resources: out of memory");
+    const IsolatedOutcome noThread = supervise([]() -> std::string {
+        throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
+    });
+    EXPECT_TRUE(noThread.toolFailed);
+    EXPECT_TRUE(contains(noThread.failure, "the tool ran short of resources: cannot start a thread: "))
+        << noThread.failure;
+    const IsolatedOutcome ownError = supervise([]() -> std::string { throw std::runtime_error("no such file"); });
+    EXPECT_FALSE(ownError.toolFailed);
+    EXPECT_EQ(ownError.failure, "the host failed: no such file");
 }
 
 // Only a plug-in call that does not return is a hang: calls slower than nothing but steady,

@@ -36,6 +36,14 @@ std::string CallWatchdog::expired() {
     return {};
 }
 
+std::string CallWatchdog::reasonToStop(IsolatedOutcome& outcome) {
+    if (const int signal = pendingInterruption(); signal != 0) {
+        outcome.interruptedBy = signal;
+        return std::string("interrupted by ") + interruptionName(signal);
+    }
+    return expired();
+}
+
 int CallWatchdog::pollMilliseconds(int longest) const {
     if (limits_.callSeconds <= 0) {
         return longest;

@@ -23,6 +23,10 @@ public:
     // 10 s"), or an empty string while no limit has run out. Called at every poll.
     std::string expired();
 
+    // Answers why a supervisor must end the work now: an interruption of the tool ("interrupted
+    // by SIGINT", noted in outcome.interruptedBy), or else what expired() answers.
+    std::string reasonToStop(IsolatedOutcome& outcome);
+
     // How long the supervisor may wait between two calls of expired(), in milliseconds:
     // `longest`, or less where a short call limit must be seen in time (a quarter of it,
     // at least 1 ms).

@@ -280,12 +280,7 @@ IsolatedOutcome runIsolated(const std::function<std::string()>& work, const std:
         if (waitpid(child, &status, WNOHANG) == child) {
             break;
         }
-        if (const int signal = pendingInterruption(); signal != 0) {
-            outcome.interruptedBy = signal;
-            stopped = std::string("interrupted by ") + interruptionName(signal);
-        } else {
-            stopped = watchdog.expired();
-        }
+        stopped = watchdog.reasonToStop(outcome);
         if (!stopped.empty()) {
             kill(child, SIGKILL);
             while (waitpid(child, &status, 0) < 0 && errno == EINTR) {}

@@ -505,12 +505,7 @@ IsolatedOutcome run(const std::string& unit, const IsolationLimits& limits, Plug
             ended = true;
             break;
         }
-        if (const int signal = pendingInterruption(); signal != 0) {
-            outcome.interruptedBy = signal;
-            stopped = std::string("interrupted by ") + interruptionName(signal);
-        } else {
-            stopped = watchdog.expired();
-        }
+        stopped = watchdog.reasonToStop(outcome);
         if (!stopped.empty()) {
             TerminateProcess(worker.process, 1);
             WaitForSingleObject(worker.process, INFINITE);
